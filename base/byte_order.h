@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+namespace tandrel {
+
+// On-disk layouts are little-endian and are read and written field by field.
+
+inline uint16_t GetU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint32_t GetU32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline uint64_t GetU64(const uint8_t* p) { return uint64_t(GetU32(p)) | (uint64_t(GetU32(p + 4)) << 32); }
+
+inline void PutU16(uint8_t* p, uint16_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+inline void PutU32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+inline void PutU64(uint8_t* p, uint64_t v)
+{
+    PutU32(p, uint32_t(v));
+    PutU32(p + 4, uint32_t(v >> 32));
+}
+
+/** True when the four bytes at `p` are the letters of `id` ("RIFF", "data" ...). */
+inline bool IsChunkId(const uint8_t* p, const char (&id)[5]) { return std::memcmp(p, id, 4) == 0; }
+
+} // namespace tandrel

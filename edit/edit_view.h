@@ -1,0 +1,75 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "edit/edit_file.h"
+#include "edit/edit_list.h"
+
+namespace tandrel {
+
+/** A live marker of the replayed edit list: its rendered position and its segment's index. */
+struct MarkerEntry
+{
+    uint64_t position = 0;
+    size_t segment = 0;
+};
+
+/** The replayed state of one Edit: edit list, markers, marks and cursor. UI thread only; a
+    view is used by one caller at a time. */
+class EditView
+{
+public:
+    uint32_t bytesPerSecond = 0;
+    uint32_t channels = 0;
+    uint32_t sampleRate = 0;
+    uint32_t bitsPerSample = 0;
+    uint32_t blockAlign = 0;
+    uint64_t leftMark = kNoPosition;
+    uint64_t rightMark = kNoPosition;
+    uint64_t length = 0;
+    uint64_t cursor = 0;
+    bool master = false;
+    EditFile edit;
+    EditList segments;
+    std::vector<MarkerEntry> markers;
+
+    /** Opens the Edit at `path`, replays it and loads the saved marks of the normal view.
+        False when the file cannot be opened (layout errors are reported); the view is then
+        closed again. A failed replay is reported and leaves the view open. */
+    bool OpenView(const std::string& path, bool readOnly);
+    /** Stores the cursor and marks into the Edit's current mark triple, closes the Edit
+        (saving it unless read-only) and empties the view. Safe on a closed view. */
+    void CloseView();
+
+    /** Rebuilds segments, markers and length from the undo list. False (reported as
+        "SyncEdit: error parsing type %d") when a step cannot be applied; the segments
+        built so far stay. */
+    bool SyncEdit();
+    bool CanUndo() const;
+    bool CanRedo() const;
+    /** Switches between Master view and normal view, replaying and loading the marks of the
+        view chosen; with `saveMarks` the current marks are stored and saved first. */
+    void SetMasterView(bool on, bool saveMarks);
+    /** Gives the marker `markerId` a new name by rewriting its type 7 record in place (not
+        undoable), saves, replays and keeps the cursor. False when no such record exists or
+        the save fails. */
+    bool RenameMarkerText(uint32_t markerId, const std::string& name);
+    /** The name of the marker `markerId` (from the record that inserted it); empty if none. */
+    std::string MarkerName(uint32_t markerId) const;
+
+private:
+    void TakeFormatFromEdit();
+    size_t ApplyStep(size_t index, bool& ok);
+    bool ApplyGenerate(const EditRecord& record);
+    bool ApplyTreat(const EditRecord& record);
+    size_t ApplySilence(size_t index, bool& ok);
+    void RebuildMarkers();
+};
+
+/** Channel code of a record's treatment flags: 0 mono, 1 left, 2 right, 3 both, -1 invalid. */
+int ChannelCode(uint32_t flagsA, uint32_t flagsB);
+/** Merges the gain and normalise treatment of `treatment` into `channel`. */
+void MergeTreatment(ChannelSource& channel, const ChannelSource& treatment);
+
+} // namespace tandrel
