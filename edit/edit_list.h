@@ -32,11 +32,26 @@ public:
     bool Delete(uint64_t start, uint64_t end);
     /** The pieces of [start, end), markers skipped, the first and last trimmed to the range. */
     std::vector<EditSegment> CopyRange(uint64_t start, uint64_t end) const;
+    /** Splits the segments at both ends of [start, end) (cut at the end of the list) and hands
+        every audio segment inside to `change`; markers stay where they are. */
+    template <class Change> void ChangeRange(uint64_t start, uint64_t end, Change change)
+    {
+        size_t first = SplitAt(start);
+        size_t last = SplitAt(end);
+        for (size_t i = first; i < last; ++i)
+            if (!segments_[i].IsMarker()) change(segments_[i]);
+    }
+    /** Clears the live flag of the first marker segment with `markerId`; false if none. */
+    bool ClearMarker(uint32_t markerId);
 
     /** Largest rendered length the list accepts; beyond it a history is taken as corrupt. */
     static constexpr uint64_t kMaxLength = uint64_t{1} << 47;
 
 private:
+    /** Makes `position` a segment boundary and returns the index of the first segment that
+        starts at or after it (the list's size past the end). */
+    size_t SplitAt(uint64_t position);
+
     std::vector<EditSegment> segments_;
     uint64_t length_ = 0;
 };
