@@ -1,5 +1,6 @@
 #include "base/terminal_sink.h"
 
+#include <cctype>
 #include <iostream>
 #include <mutex>
 #include <unistd.h>
