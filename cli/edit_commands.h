@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace tandrel::cli {
+
+/** Exit statuses of the program. */
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+/** `edit new FILE --rate R --bits B --channels C`: `words` are those after "new". */
+int EditNewCommand(const std::vector<std::string>& words);
+/** `edit info FILE [--master]`: `words` are those after "info". */
+int EditInfoCommand(const std::vector<std::string>& words);
+
+} // namespace tandrel::cli

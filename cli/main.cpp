@@ -1,0 +1,41 @@
+// tandrel-cli: the Edit store driven from a terminal, for batch work, tests and benchmarks.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/interaction.h"
+#include "base/terminal_sink.h"
+#include "cli/edit_commands.h"
+#include "cli/usage.h"
+
+int main(int argc, char** argv)
+{
+    using namespace tandrel::cli;
+
+    // Reports of the library go to stderr as "TITLE: TEXT"; nobody is asked anything.
+    tandrel::TerminalSink terminal;
+    tandrel::InstallInteractionSink(&terminal);
+
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    int status = kExitUsage;
+    if (words.size() == 1 && (words[0] == "--help" || words[0] == "-h")) {
+        PrintUsage(std::cout);
+        status = kExitOk;
+    } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "new") {
+        status = EditNewCommand({words.begin() + 2, words.end()});
+    } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "info") {
+        status = EditInfoCommand({words.begin() + 2, words.end()});
+    } else {
+        if (words.empty()) {
+            std::cerr << "tandrel-cli: no command given\n\n";
+        } else {
+            std::string command = words[0];
+            if (words[0] == "edit" && words.size() >= 2) command += " " + words[1];
+            std::cerr << "tandrel-cli: unknown command \"" << command << "\"\n\n";
+        }
+        PrintUsage(std::cerr);
+    }
+    tandrel::InstallInteractionSink(nullptr);
+    return status;
+}
