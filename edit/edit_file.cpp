@@ -97,7 +97,7 @@ bool EditFile::CreateFile(const std::string& filePath)
 {
     if (sampleRate == 0 || bitsPerSample == 0 || channels == 0) return false;
     // Only the formats the rest of the program can play and render are stored.
-    if (channels > 2 || (bitsPerSample != 8 && bitsPerSample != 16) || sampleRate > 768000)
+    if (channels > 2 || (bitsPerSample != 8 && bitsPerSample != 16) || sampleRate > kMaxSampleRate)
         return false;
 
     AudioFormat format;
@@ -176,7 +176,8 @@ bool EditFile::ReadLayout()
     // Formats that could not have been written by the program would divide by zero or
     // misplace every frame later on.
     if ((format.channels != 1 && format.channels != 2) ||
-        (format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.sampleRate == 0)
+        (format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.sampleRate == 0 ||
+        format.sampleRate > kMaxSampleRate)
         return parseError();
     channels = format.channels;
     sampleRate = format.sampleRate;

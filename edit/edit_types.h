@@ -23,6 +23,9 @@ inline constexpr uint32_t kEditVersion = 5;
 /** File offsets are 32-bit: no Edit file grows beyond this many bytes. */
 inline constexpr uint64_t kMaxEditFileSize = 0xFFFFFFFFull;
 
+/** Highest sample rate an Edit may have; it bounds every buffer sized from the format. */
+inline constexpr uint32_t kMaxSampleRate = 768000;
+
 /** All ones: no position, no mark. */
 inline constexpr uint64_t kNoPosition = ~uint64_t{0};
 

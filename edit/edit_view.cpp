@@ -1,5 +1,7 @@
 #include "edit/edit_view.h"
 
+#include <algorithm>
+
 namespace tandrel {
 
 void EditView::TakeFormatFromEdit()
@@ -22,10 +24,17 @@ bool EditView::OpenView(const std::string& path, bool readOnly)
     master = false;
     bool replayed = SyncEdit();
     MarkTriple marks = edit.EditGetMarks();
-    cursor = marks.cursor;
     leftMark = marks.leftMark;
     rightMark = marks.rightMark;
-    (void)replayed; // a failed replay has been reported; the view still shows what it built
+    reportedMissingData_ = false;
+    // A failed replay has been reported; the view still shows what it built.
+    (void)replayed;
+    if (MakeBuffer() != 0) {
+        CloseView();
+        return false;
+    }
+    windowStart = 0;
+    SetCursor(std::min(marks.cursor, length), true);
     return true;
 }
 
@@ -37,6 +46,13 @@ void EditView::CloseView()
     }
     segments.Clear();
     markers.clear();
+    ring = RenderRing{};
+    leftBuffer = {};
+    rightBuffer = {};
+    mixBuffer = {};
+    bufferBytes = 0;
+    windowStart = 0;
+    renderedStart = kNoPosition;
     length = 0;
     cursor = 0;
     leftMark = rightMark = kNoPosition;
@@ -63,9 +79,12 @@ void EditView::SetMasterView(bool on, bool saveMarks)
     edit.EditSetMasterMode(on);
     SyncEdit();
     MarkTriple marks = edit.EditGetMarks();
-    cursor = marks.cursor;
     leftMark = marks.leftMark;
     rightMark = marks.rightMark;
+    if (bufferBytes != 0 && MakeBuffer() == 0)
+        SetCursor(std::min(marks.cursor, length), true);
+    else
+        cursor = marks.cursor;
 }
 
 bool EditView::RenameMarkerText(uint32_t markerId, const std::string& name)
@@ -80,7 +99,7 @@ bool EditView::RenameMarkerText(uint32_t markerId, const std::string& name)
         }
         uint64_t keptCursor = cursor;
         SyncEdit();
-        cursor = keptCursor;
+        SetCursor(keptCursor, true);
         return true;
     }
     return false;

@@ -5,6 +5,7 @@
 
 #include "edit/edit_file.h"
 #include "edit/edit_list.h"
+#include "edit/render_ring.h"
 
 namespace tandrel {
 
@@ -20,6 +21,13 @@ struct MarkerEntry
 class EditView
 {
 public:
+    /** `seconds` of audio are held around the cursor (2 for short-lived views); a view with
+        `withoutDisplay` never asks the main window to redraw (player streams). */
+    explicit EditView(uint32_t seconds = 2, bool withoutDisplay = false)
+        : bufferSeconds(seconds), noDisplay(withoutDisplay)
+    {
+    }
+
     uint32_t bytesPerSecond = 0;
     uint32_t channels = 0;
     uint32_t sampleRate = 0;
@@ -33,6 +41,20 @@ public:
     EditFile edit;
     EditList segments;
     std::vector<MarkerEntry> markers;
+
+    // The render window: a few seconds of rendered audio around the cursor.
+    uint32_t blockBytes = 0;        // bytes in 10 ms: one step of the transport
+    uint32_t blockBytesAligned = 0; // the same, whole frames
+    uint32_t stepCarry = 0;         // part frames carried between fine steps
+    bool fineStep = false;
+    uint64_t windowStart = 0;
+    uint64_t renderedStart = kNoPosition;
+    uint32_t bufferBytes = 0;
+    uint32_t bufferSeconds;
+    uint64_t bytesRead = 0;
+    RenderRing ring;
+    std::vector<uint8_t> leftBuffer, rightBuffer, mixBuffer;
+    bool noDisplay;
 
     /** Opens the Edit at `path`, replays it and loads the saved marks of the normal view.
         False when the file cannot be opened (layout errors are reported); the view is then
@@ -58,6 +80,25 @@ public:
     /** The name of the marker `markerId` (from the record that inserted it); empty if none. */
     std::string MarkerName(uint32_t markerId) const;
 
+    // Render window (render_window.cpp).
+
+    /** Sizes the window and its work buffers for the Edit's format. 0, or -1 (reported). */
+    int MakeBuffer();
+    /** Moves the cursor, sliding the window when needed; `refill` renders it afresh.
+        0, or the render's error. */
+    int SetCursor(uint64_t position, bool refill);
+    /** Renders what the window lacks for `windowStart`. 0, kNoEdit, or -1 after a read error
+        (missing bytes render as silence). */
+    int Render(bool refill);
+    /** The window from `offset` bytes after `windowStart` to its end. */
+    WindowPieces ReadWindow(uint32_t offset) const { return ring.Read(offset); }
+    /** Switches the transport's step between 10 ms and four frames. */
+    void SetFineStep(bool on);
+    /** The byte that sounds as silence in this Edit's format. */
+    uint8_t SilenceByte() const { return bitsPerSample == 8 ? 0x80 : 0x00; }
+
+    static constexpr int kNoEdit = -911;
+
 private:
     void TakeFormatFromEdit();
     size_t ApplyStep(size_t index, bool& ok);
@@ -65,6 +106,12 @@ private:
     bool ApplyTreat(const EditRecord& record);
     size_t ApplySilence(size_t index, bool& ok);
     void RebuildMarkers();
+    int RenderRange(uint64_t from, uint32_t count);
+    int RenderChannel(const EditSegment& segment, int channel, uint64_t offset, uint32_t count,
+                      uint8_t* out, bool& dataRead);
+    void ResetStepSize();
+
+    bool reportedMissingData_ = false;
 };
 
 /** Channel code of a record's treatment flags: 0 mono, 1 left, 2 right, 3 both, -1 invalid. */

@@ -1,0 +1,200 @@
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "base/interaction.h"
+#include "edit/edit_view.h"
+#include "edit/process_hooks.h"
+
+namespace tandrel {
+
+void EditView::ResetStepSize()
+{
+    if (fineStep) {
+        blockBytes = 4 * blockAlign;
+        blockBytesAligned = blockBytes;
+    } else {
+        blockBytes = bytesPerSecond / 100;
+        blockBytesAligned = blockAlign ? blockBytes / blockAlign * blockAlign : blockBytes;
+    }
+}
+
+void EditView::SetFineStep(bool on)
+{
+    fineStep = on;
+    stepCarry = 0;
+    ResetStepSize();
+}
+
+int EditView::MakeBuffer()
+{
+    leftBuffer.clear();
+    rightBuffer.clear();
+    mixBuffer.clear();
+    bufferBytes = bufferSeconds * bytesPerSecond;
+    ResetStepSize();
+    renderedStart = kNoPosition;
+    if (!ring.SetLength(bufferBytes, SilenceByte())) {
+        ReportError("MakeBuffer: error from SetLength %d", int(bufferBytes));
+        return -1;
+    }
+    try {
+        uint32_t workBytes = bufferBytes & ~1u;
+        mixBuffer.assign(workBytes, 0);
+        if (channels == 2) {
+            leftBuffer.assign(workBytes, 0);
+            rightBuffer.assign(workBytes, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        ReportError("MakeBuffer: memory allocation error");
+        return -1;
+    }
+    return 0;
+}
+
+int EditView::SetCursor(uint64_t position, bool refill)
+{
+    if (!fineStep) stepCarry = 0;
+    if (refill) ring.Clear();
+    if (position == cursor && !refill) return 0;
+
+    // An Edit no longer than the window always shows from its start, also when an edit has
+    // just shortened it below the window.
+    uint64_t start = 0;
+    if (length > bufferBytes) {
+        uint64_t half = bufferBytes / 2;
+        start = position > half ? position - half : 0;
+        start = std::min(start, length - bufferBytes);
+    }
+    if (blockAlign) start = start / blockAlign * blockAlign;
+
+    bool rendered = false;
+    if (start != windowStart) {
+        windowStart = start;
+        rendered = true;
+        if (int error = Render(refill)) {
+            cursor = blockAlign ? position / blockAlign * blockAlign : position;
+            return error;
+        }
+    }
+    cursor = blockAlign ? position / blockAlign * blockAlign : position;
+    if (refill && !rendered) return Render(true);
+    return 0;
+}
+
+int EditView::Render(bool refill)
+{
+    if (!edit.IsOpen()) return kNoEdit;
+    if (ring.Size() == 0 || mixBuffer.size() < bufferBytes / 2 * 2) return -1;
+    if (refill) renderedStart = kNoPosition;
+    if (windowStart == renderedStart) return 0;
+
+    // Only what the slide exposed is rendered; a jump renders the whole window.
+    uint64_t from = windowStart;
+    uint32_t count = bufferBytes;
+    int64_t ringOffset = 0;
+    if (renderedStart != kNoPosition && windowStart > renderedStart &&
+        windowStart - renderedStart < bufferBytes) {
+        count = uint32_t(windowStart - renderedStart);
+        from = renderedStart + bufferBytes;
+    } else if (renderedStart != kNoPosition && windowStart < renderedStart &&
+               renderedStart - windowStart < bufferBytes) {
+        count = uint32_t(renderedStart - windowStart);
+        ringOffset = -int64_t(count);
+    }
+    int error = RenderRange(from, count);
+    ring.Write(ringOffset, count, mixBuffer.data());
+    renderedStart = windowStart;
+    return error;
+}
+
+// Renders the interleaved range [from, from + count) into mixBuffer. What lies past the end
+// of the Edit is silence.
+int EditView::RenderRange(uint64_t from, uint32_t count)
+{
+    const uint32_t sampleBytes = bitsPerSample / 8;
+    const uint32_t perChannel = count / channels;
+    uint8_t* dest[2] = {channels == 2 ? leftBuffer.data() : mixBuffer.data(),
+                        channels == 2 ? rightBuffer.data() : nullptr};
+    for (uint32_t c = 0; c < channels; ++c) std::memset(dest[c], SilenceByte(), perChannel);
+
+    int error = 0;
+    const uint64_t end = from + count;
+    uint64_t reached = 0;
+    for (const EditSegment& segment : segments.Segments()) {
+        uint64_t first = reached;
+        uint64_t last = reached + segment.Length();
+        reached = last;
+        if (last <= from || last == first) continue;
+        if (first >= end) break;
+        uint64_t a = std::max(from, first) - first; // interleaved offsets inside the segment
+        uint64_t b = std::min(end, last) - first;
+        uint32_t at = uint32_t((first + a - from) / channels);
+        uint32_t n = uint32_t((b - a) / channels);
+        bool dataRead = false;
+        for (uint32_t c = 0; c < channels; ++c) {
+            int channelError = RenderChannel(segment, int(c), a, n, dest[c] + at, dataRead);
+            if (channelError && !error) error = channelError;
+        }
+    }
+
+    if (channels == 2) {
+        uint8_t* out = mixBuffer.data();
+        for (uint32_t i = 0; i + sampleBytes <= perChannel; i += sampleBytes) {
+            std::memcpy(out + 2 * i, leftBuffer.data() + i, sampleBytes);
+            std::memcpy(out + 2 * i + sampleBytes, rightBuffer.data() + i, sampleBytes);
+        }
+    }
+    return error;
+}
+
+// Renders `count` bytes of one channel of `segment`, starting `offset` interleaved bytes into
+// it. A stereo segment's frames are read once, by whichever channel needs them first.
+int EditView::RenderChannel(const EditSegment& segment, int channel, uint64_t offset,
+                            uint32_t count, uint8_t* out, bool& dataRead)
+{
+    const ChannelSource& source = segment.channel[channel];
+    ProcessHooks* hooks = InstalledProcessHooks();
+    int error = 0;
+    if (source.source == kSourceGenerated) {
+        if (!hooks || !hooks->GenerateAudio(source.process, out, count, source.treatFlags,
+                                            source.treatParam, channels, sampleRate, bitsPerSample))
+            std::memset(out, SilenceByte(), count);
+    } else if (source.source == kSourceSilence) {
+        std::memset(out, SilenceByte(), count);
+    } else {
+        uint8_t* raw = channels == 1 ? out : mixBuffer.data();
+        uint32_t rawCount = count * channels;
+        if (channels == 1 || !dataRead) {
+            uint64_t at = segment.dataStart + offset;
+            uint64_t done = 0;
+            bool failed = false; // a seek or read error, reported where it happened
+            if (at < edit.EditDataLength())
+                failed = edit.EditDataSeek(at) != 0 || edit.EditRead(raw, rawCount, done) != 0;
+            if (failed) done = 0;
+            bytesRead = done;
+            if (done < rawCount) {
+                // Audio the history names but the file lacks plays as silence.
+                std::memset(raw + done, SilenceByte(), rawCount - done);
+                error = -1;
+                if (!failed && !reportedMissingData_) {
+                    reportedMissingData_ = true;
+                    ReportError("Render: Audio data missing from file %s.", edit.title.c_str());
+                }
+            }
+            dataRead = true;
+        }
+        if (channels == 2) {
+            const uint32_t sampleBytes = bitsPerSample / 8;
+            const uint8_t* from = mixBuffer.data() + channel * sampleBytes;
+            for (uint32_t i = 0; i + sampleBytes <= count; i += sampleBytes)
+                std::memcpy(out + i, from + 2 * i, sampleBytes);
+        }
+    }
+    if ((source.treatFlags || source.treatParam) && source.source != kSourceSilence && hooks)
+        hooks->TreatAudio(out, count, source.treatFlags, source.treatParam, channels, sampleRate,
+                          bitsPerSample);
+    return error;
+}
+
+} // namespace tandrel
