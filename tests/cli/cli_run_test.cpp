@@ -411,6 +411,40 @@ TEST_F(CliTest, InfoShowsTheHistoryAndReplayOfAnEditBuiltThroughTheLibrary)
     EXPECT_EQ(markers[1]["name"].text, "");
 }
 
+TEST_F(CliTest, CountsAreOfTheRecordsLoadedNotOfTheHeaderFields)
+{
+    // A record of type 0 is dropped on load, and so is a step whose audio lies past the end
+    // of the data: the header still counts them, the output must not.
+    struct Case
+    {
+        const char* what;
+        uint32_t patchedType; // written over the second record's type
+        uint64_t expectedUndo;
+    };
+    const Case cases[] = {{"type 0 dropped", 0, 1}, {"type 2 kept", kStepDelete, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = PathOf("counts.kdw");
+        fs::remove(path);
+        {
+            EditFile edit;
+            ASSERT_TRUE(CreateWithAudio(edit, path, 4000));
+            ASSERT_TRUE(edit.EditPushStep(kStepInsert, 0, Range(0, 400)));
+            edit.EditClose();
+        }
+        {
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(std::streamoff(kProgramOffset + kHeaderSize + kRecordSize + 4));
+            const char type[4] = {char(c.patchedType), 0, 0, 0};
+            file.write(type, 4);
+        }
+        RunResult run;
+        const JsonValue info = Info(path, run);
+        EXPECT_EQ(U64(info["header"]["undoCount"]), c.expectedUndo);
+        EXPECT_EQ(info["undo"].Size(), c.expectedUndo);
+    }
+}
+
 TEST_F(CliTest, MasterSwitchShowsOnlyTheFirstStepAndItsMarks)
 {
     const std::string path = PathOf("master.kdw");
