@@ -28,7 +28,8 @@ InteractionSink* InstalledSink()
 std::string Letters(size_t size, char first = 'a')
 {
     std::string text(size, ' ');
-    for (size_t i = 0; i < size; ++i) text[i] = char(first + i % 26);
+    for (size_t i = 0; i < size; ++i)
+        text[i] = char(first + i % 26);
     return text;
 }
 
@@ -42,7 +43,8 @@ TEST(ReportError, FormatsPrintfStyleIntoAnOkBoxTitledTandrelError)
     const Case cases[] = {
         {[] { ReportError("EditSave (3): Error (%d) saving file %s.", 28, "Talk.kdw"); },
          "EditSave (3): Error (28) saving file Talk.kdw."},
-        {[] { ReportError("SyncEdit: error parsing type %d", -1); }, "SyncEdit: error parsing type -1"},
+        {[] { ReportError("SyncEdit: error parsing type %d", -1); },
+         "SyncEdit: error parsing type -1"},
         {[] { ReportError("%u of %u", 4294967295u, 0u); }, "4294967295 of 0"},
         {[] { ReportError("%08.3f|%-4s|%x|%c", 3.14159, "ab", 255, 'Z'); }, "0003.142|ab  |ff|Z"},
         {[] { ReportError("100%% done"); }, "100% done"},
@@ -180,7 +182,8 @@ TEST(ScopedRecordingSink, ConsumesScriptedAnswersInOrderThenTurnsCautious)
     ScopedRecordingSink sink;
     const MessageAnswer script[] = {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Cancel,
                                     MessageAnswer::Ok, MessageAnswer::Yes};
-    for (MessageAnswer answer : script) sink.ScriptAnswer(answer);
+    for (MessageAnswer answer : script)
+        sink.ScriptAnswer(answer);
     // A prompt in between must not eat an answer meant for a box.
     sink.ScriptText("name");
     EXPECT_EQ(MessageDialog("T", "0", MessageButtons::YesNoCancel), script[0]);
@@ -197,7 +200,8 @@ TEST(ScopedRecordingSink, PromptTextReturnsScriptedTextsThenCancels)
 {
     ScopedRecordingSink sink;
     const std::optional<std::string> script[] = {"Intro", std::nullopt, "", "Ünïcode näme"};
-    for (const std::optional<std::string>& text : script) sink.ScriptText(text);
+    for (const std::optional<std::string>& text : script)
+        sink.ScriptText(text);
     // A scripted answer for boxes must not be taken by a prompt.
     sink.ScriptAnswer(MessageAnswer::Yes);
     for (size_t i = 0; i < std::size(script); ++i)
@@ -233,7 +237,8 @@ TEST(ScopedRecordingSink, LosesNoMessageFromConcurrentThreads)
             }
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
 
     // Every message arrives once, and each thread's boxes keep their order.
     const std::vector<RecordingSink::Message> messages = sink.Messages();
@@ -263,7 +268,8 @@ TEST(ScopedRecordingSink, GivesEachScriptedAnswerOnceAcrossThreads)
 {
     constexpr int kScripted = kThreads * kPerThread / 2;
     ScopedRecordingSink sink;
-    for (int i = 0; i < kScripted; ++i) sink.ScriptAnswer(MessageAnswer::Yes);
+    for (int i = 0; i < kScripted; ++i)
+        sink.ScriptAnswer(MessageAnswer::Yes);
 
     std::vector<int> yes(kThreads, 0), no(kThreads, 0);
     std::vector<std::thread> threads;
@@ -275,7 +281,8 @@ TEST(ScopedRecordingSink, GivesEachScriptedAnswerOnceAcrossThreads)
             }
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
 
     // The script is used up exactly; every box after that gets the cautious answer.
     int totalYes = 0, totalNo = 0;

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 #include "edit/edit_view.h"
 #include "silent_sink.h"
@@ -39,7 +39,8 @@ void CheckView(const tandrel::EditView& view)
 {
     const tandrel::EditList& list = view.segments;
     uint64_t sum = 0;
-    for (const tandrel::EditSegment& segment : list.Segments()) sum += segment.Length();
+    for (const tandrel::EditSegment& segment : list.Segments())
+        sum += segment.Length();
     if (sum != list.Length()) Fail("edit list length differs from the sum of its pieces");
     if (view.length > list.Length()) Fail("view length beyond the edit list");
 

@@ -34,7 +34,8 @@ void Check(bool ok, const std::string& seed, const char* what)
 bool AppendAudio(EditFile& edit, uint64_t bytes, uint64_t& start, uint64_t& end)
 {
     std::vector<uint8_t> audio(bytes);
-    for (size_t i = 0; i < audio.size(); ++i) audio[i] = uint8_t(i / 64 * 7);
+    for (size_t i = 0; i < audio.size(); ++i)
+        audio[i] = uint8_t(i / 64 * 7);
     uint64_t done = 0;
     return edit.EditBeginData() == 0 && edit.EditWrite(audio.data(), audio.size(), done) == 0 &&
            done == audio.size() && edit.EditEndData(start, end) == 0;
@@ -82,7 +83,8 @@ void BaseStep(EditFile& edit, const std::string& seed, uint64_t bytes)
     uint32_t rate = 0, bits = 0, chans = 0;
     edit.EditGetFormat(rate, bits, chans);
     uint32_t hundredths = uint32_t((end - start) * 100 / (uint64_t(rate) * bits / 8 * chans));
-    for (int i = 0; i < 3; ++i) edit.EditSetLength(hundredths, i);
+    for (int i = 0; i < 3; ++i)
+        edit.EditSetLength(hundredths, i);
 }
 
 void MonoHistory(EditFile& edit, const std::string& seed)
@@ -223,7 +225,8 @@ int main(int argc, char** argv)
             edit.channels = seed.channels;
             edit.sampleRate = seed.sampleRate;
             edit.bitsPerSample = seed.bitsPerSample;
-            Check(edit.EditOpen(path.string(), /*create=*/true, /*openReadOnly=*/false), seed.name, "create");
+            Check(edit.EditOpen(path.string(), /*create=*/true, /*openReadOnly=*/false), seed.name,
+                  "create");
             if (edit.IsOpen()) seed.history(edit, seed.name);
             edit.EditClose();
         }
@@ -247,8 +250,8 @@ int main(int argc, char** argv)
               "stereo-steps-v4.kdw", "open and replay");
         view.CloseView();
         // Cut inside the format chunk, inside the history, and just before the data chunk.
-        for (size_t cut : {size_t(30), size_t(kProgramOffset + kHeaderSize + 100),
-                           size_t(kDataChunkOffset + 2)})
+        for (size_t cut :
+             {size_t(30), size_t(kProgramOffset + kHeaderSize + 100), size_t(kDataChunkOffset + 2)})
             WriteFile(folder / ("stereo-steps-cut-" + std::to_string(cut) + ".kdw"), stereo.data(),
                       cut);
     }

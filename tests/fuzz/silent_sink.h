@@ -8,7 +8,7 @@ namespace tandrel {
     damaged files a second, and their messages would drown its own output. */
 class SilentSink : public InteractionSink
 {
-public:
+  public:
     MessageAnswer ShowMessage(const std::string&, const std::string&,
                               MessageButtons buttons) override
     {
