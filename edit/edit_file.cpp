@@ -87,6 +87,7 @@ bool EditFile::EditOpen(const std::string& filePath, bool create, bool openReadO
         lastError_ = EBUSY;
         return false;
     }
+    lastError_ = 0;
     path = filePath;
     title = TitleFromEditPath(filePath);
     if (create) return !openReadOnly && CreateFile(filePath);

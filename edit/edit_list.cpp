@@ -22,10 +22,12 @@ EditList::InsertResult EditList::Insert(uint64_t position, std::span<const EditS
     if (length_ + added > kMaxLength) return InsertResult::Failed;
 
     size_t at = 0;
-    if (segments_.empty() || position == length_) {
-        at = segments_.size();
-    } else if (position == 0) {
+    if (segments_.empty()) {
         at = 0;
+    } else if (position == 0) {
+        at = 0; // before everything, markers at the start included
+    } else if (position == length_) {
+        at = segments_.size();
     } else if (position > length_) {
         return InsertResult::Skipped;
     } else {
@@ -62,34 +64,47 @@ bool EditList::Delete(uint64_t start, uint64_t end)
     end = std::min(end, length_);
     if (start >= end) return true;
 
-    std::vector<EditSegment> kept;
-    kept.reserve(segments_.size() + 1);
+    // Only the segments overlapping the range change: cut them in place and erase what lies
+    // wholly inside, so a step costs one walk and one move of the tail.
+    size_t i = 0;
     uint64_t reached = 0;
-    for (const EditSegment& segment : segments_) {
-        uint64_t first = reached;
-        uint64_t last = reached + segment.Length();
+    while (i < segments_.size()) {
+        uint64_t last = reached + segments_[i].Length();
+        if (last > start || (segments_[i].IsMarker() && reached > start)) break;
         reached = last;
-        if (segment.IsMarker()) {
-            // Markers at either end of the range stay; those strictly inside go with it.
-            if (first <= start || first >= end) kept.push_back(segment);
-            continue;
-        }
-        if (last <= start || first >= end) {
-            kept.push_back(segment);
-            continue;
-        }
-        if (first < start) {
-            EditSegment head = segment;
-            head.dataEnd = segment.dataStart + (start - first);
-            kept.push_back(head);
-        }
-        if (last > end) {
-            EditSegment tail = segment;
-            tail.dataStart = segment.dataStart + (end - first);
-            kept.push_back(tail);
-        }
+        ++i;
     }
-    segments_ = std::move(kept);
+    size_t eraseFrom = i;
+    if (i < segments_.size() && reached < start) {
+        // The segment in which the range starts keeps its head.
+        EditSegment& segment = segments_[i];
+        uint64_t last = reached + segment.Length();
+        if (last > end) {
+            // The whole range lies inside this one segment: split it around the range.
+            EditSegment tail = segment;
+            tail.dataStart = segment.dataStart + (end - reached);
+            segment.dataEnd = segment.dataStart + (start - reached);
+            segments_.insert(segments_.begin() + i + 1, tail);
+            length_ -= end - start;
+            return true;
+        }
+        segment.dataEnd = segment.dataStart + (start - reached);
+        reached = last;
+        eraseFrom = ++i;
+    }
+    // Everything now starts at or after `start`: drop what ends inside the range, markers
+    // strictly inside included, and cut the segment in which the range ends.
+    while (i < segments_.size()) {
+        EditSegment& segment = segments_[i];
+        uint64_t last = reached + segment.Length();
+        if (segment.IsMarker() ? reached >= end : last > end) {
+            if (!segment.IsMarker() && reached < end) segment.dataStart += end - reached;
+            break;
+        }
+        reached = last;
+        ++i;
+    }
+    segments_.erase(segments_.begin() + eraseFrom, segments_.begin() + i);
     length_ -= end - start;
     return true;
 }

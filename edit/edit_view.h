@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "edit/render_ring.h"
 
 namespace tandrel {
+
+struct FormatConverter;
 
 /** A live marker of the replayed edit list: its rendered position and its segment's index. */
 struct MarkerEntry
@@ -41,6 +44,8 @@ public:
     EditFile edit;
     EditList segments;
     std::vector<MarkerEntry> markers;
+    /** Whether the last SyncEdit applied every step. */
+    bool replayOk = true;
 
     // The render window: a few seconds of rendered audio around the cursor.
     uint32_t blockBytes = 0;        // bytes in 10 ms: one step of the transport
@@ -99,6 +104,28 @@ public:
 
     static constexpr int kNoEdit = -911;
 
+    // Selection copier (selection_copier.cpp). The processing below is off unless the
+    // command running the copy sets it; it is applied to each chunk in this order.
+
+    /** An effect processing a chunk in place. */
+    std::function<void(uint8_t* bytes, uint32_t count)> chunkEffect;
+    /** Copies the selection from its end to its start, each frame reversed in order. */
+    bool reverseMode = false;
+    /** A fade over a chunk; `outputOffset` is where the chunk lands in the copied audio. */
+    std::function<void(uint8_t* bytes, uint32_t count, uint64_t outputOffset)> chunkFade;
+
+    /** Copies the next chunk of the selection (at most one window) to the end of `target`,
+        which is in its append state, through `converter` when given. `done` counts the
+        selection bytes copied (start at 0); `progress` becomes 0 to 100. True when the
+        selection is done or an error stopped the copy. UI thread. */
+    bool CopySelectionChunk(int& progress, uint64_t& done, EditFile& target,
+                            FormatConverter* converter);
+    /** Appends the whole selection to `target`, converting to its format when it differs, with
+        a cancellable progress window for long selections. `start`/`end` receive the data range
+        appended (empty when there is no selection). A cancel still commits what was copied.
+        0, or -1 when the copy could not start or failed (reported). */
+    int WriteSelectionToEdit(EditFile& target, uint64_t& start, uint64_t& end);
+
 private:
     void TakeFormatFromEdit();
     size_t ApplyStep(size_t index, bool& ok);
@@ -111,7 +138,11 @@ private:
                       uint8_t* out, bool& dataRead);
     void ResetStepSize();
 
+    void SlideWindowTo(uint64_t start);
+
     bool reportedMissingData_ = false;
+    std::vector<uint8_t> chunkBuffer_;
+    bool copyFailed_ = false;
 };
 
 /** Channel code of a record's treatment flags: 0 mono, 1 left, 2 right, 3 both, -1 invalid. */

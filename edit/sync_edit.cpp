@@ -51,6 +51,7 @@ bool EditView::SyncEdit()
         if (edit.masterMode) break;
     }
     if (ok) RebuildMarkers();
+    replayOk = ok;
     uint64_t total = segments.Length();
     length = blockAlign ? total / blockAlign * blockAlign : total;
     edit.EditSetLength(bytesPerSecond ? uint32_t(length * 100 / bytesPerSecond) : 0, 0);
@@ -113,7 +114,8 @@ bool EditView::ApplyGenerate(const EditRecord& record)
     bool whole = (channels == 1 && code == 0) || (channels == 2 && code == 3);
     bool oneSide = channels == 2 && (code == 1 || code == 2);
     if (!whole && !oneSide) return false;
-    if (step.dataEnd < step.dataStart) return false;
+    if (step.dataEnd < step.dataStart || step.dataEnd - step.dataStart > segments.Length())
+        return false;
     segments.ChangeRange(step.dataStart, step.dataEnd, [&](EditSegment& piece) {
         if (whole) {
             piece.channel[0] = step.channel[0];
@@ -128,7 +130,8 @@ bool EditView::ApplyGenerate(const EditRecord& record)
 bool EditView::ApplyTreat(const EditRecord& record)
 {
     const EditSegment& step = record.segment;
-    if (step.dataEnd < step.dataStart) return false;
+    if (step.dataEnd < step.dataStart || step.dataEnd - step.dataStart > segments.Length())
+        return false;
     segments.ChangeRange(step.dataStart, step.dataEnd, [&](EditSegment& piece) {
         MergeTreatment(piece.channel[0], step.channel[0]);
         if (channels == 2) MergeTreatment(piece.channel[1], step.channel[1]);
