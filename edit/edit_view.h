@@ -133,9 +133,11 @@ private:
     bool ApplyTreat(const EditRecord& record);
     size_t ApplySilence(size_t index, bool& ok);
     void RebuildMarkers();
-    int RenderRange(uint64_t from, uint32_t count);
+    int RenderRange(uint64_t from, uint32_t count, WritablePieces& out);
+    int RenderMixed(const EditSegment& segment, uint64_t offset, uint32_t count);
     int RenderChannel(const EditSegment& segment, int channel, uint64_t offset, uint32_t count,
                       uint8_t* out, bool& dataRead);
+    int ReadData(uint64_t position, uint8_t* into, uint32_t count);
     void ResetStepSize();
 
     void SlideWindowTo(uint64_t start);

@@ -28,36 +28,68 @@ void RenderRing::Clear()
     wrapped_ = false;
 }
 
-void RenderRing::CopyIn(uint32_t physical, uint32_t count, const uint8_t* bytes)
+void WritablePieces::CopyIn(uint32_t offset, const uint8_t* bytes, uint32_t count)
 {
-    uint32_t first = std::min(count, Size() - physical);
-    std::memcpy(data_.data() + physical, bytes, first);
-    if (count > first) {
-        std::memcpy(data_.data(), bytes + first, count - first);
-        wrapped_ = true;
+    for (int i = 0; i < 2 && count > 0; ++i) {
+        if (offset >= size[i]) {
+            offset -= size[i];
+            continue;
+        }
+        uint32_t n = std::min(count, size[i] - offset);
+        std::memcpy(data[i] + offset, bytes, n);
+        bytes += n;
+        count -= n;
+        offset = 0;
     }
 }
 
-void RenderRing::Write(int64_t offset, uint32_t count, const uint8_t* bytes)
+void WritablePieces::Fill(uint32_t offset, uint8_t value, uint32_t count)
 {
+    for (int i = 0; i < 2 && count > 0; ++i) {
+        if (offset >= size[i]) {
+            offset -= size[i];
+            continue;
+        }
+        uint32_t n = std::min(count, size[i] - offset);
+        std::memset(data[i] + offset, value, n);
+        count -= n;
+        offset = 0;
+    }
+}
+
+WritablePieces RenderRing::PrepareWrite(int64_t offset, uint32_t count)
+{
+    WritablePieces pieces;
     uint32_t size = Size();
-    if (size == 0) return;
+    if (size == 0) return pieces;
     count = std::min(count, size);
+    uint32_t start;
     if (count == size) {
         head_ = 0;
-        wrapped_ = false;
-        std::memcpy(data_.data(), bytes, size);
-        return;
-    }
-    if (offset >= 0) {
-        uint32_t start = uint32_t((head_ + uint64_t(offset) % size) % size);
-        CopyIn(start, count, bytes);
+        start = 0;
+    } else if (offset >= 0) {
+        start = uint32_t((head_ + uint64_t(offset) % size) % size);
         head_ = uint32_t((head_ + (uint64_t(offset) + count) % size) % size);
     } else {
         uint32_t back = uint32_t(uint64_t(-offset) % size);
         head_ = (head_ + size - back) % size;
-        CopyIn(head_, count, bytes);
+        start = head_;
     }
+    pieces.data[0] = data_.data() + start;
+    pieces.size[0] = std::min(count, size - start);
+    if (count > pieces.size[0]) {
+        pieces.data[1] = data_.data();
+        pieces.size[1] = count - pieces.size[0];
+        wrapped_ = true;
+    }
+    return pieces;
+}
+
+void RenderRing::Write(int64_t offset, uint32_t count, const uint8_t* bytes)
+{
+    if (Size() == 0) return;
+    count = std::min(count, Size());
+    PrepareWrite(offset, count).CopyIn(0, bytes, count);
 }
 
 WindowPieces RenderRing::Read(uint32_t offset) const

@@ -4,6 +4,17 @@
 
 namespace tandrel {
 
+/** Up to two pieces of writable bytes; together they are one logical run. */
+struct WritablePieces
+{
+    uint8_t* data[2] = {nullptr, nullptr};
+    uint32_t size[2] = {0, 0};
+    /** Copies `count` bytes to logical `offset` of the run. */
+    void CopyIn(uint32_t offset, const uint8_t* bytes, uint32_t count);
+    /** Sets `count` bytes at logical `offset` to `value`. */
+    void Fill(uint32_t offset, uint8_t value, uint32_t count);
+};
+
 /** Up to two pieces of contiguous bytes; together they are one logical run. */
 struct WindowPieces
 {
@@ -27,6 +38,9 @@ public:
         -offset and the bytes go at the new start (the window slid back). A write of the
         whole size starts at physical 0. Counts beyond the size are cut to it. */
     void Write(int64_t offset, uint32_t count, const uint8_t* bytes);
+    /** Moves the head exactly as Write does and returns where the `count` bytes go, for a
+        caller that renders straight into the ring. */
+    WritablePieces PrepareWrite(int64_t offset, uint32_t count);
     /** The bytes from logical `offset` to the end of the window. */
     WindowPieces Read(uint32_t offset) const;
     uint32_t Size() const { return uint32_t(data_.size()); }
@@ -34,7 +48,6 @@ public:
     bool Wrapped() const { return wrapped_; }
 
 private:
-    void CopyIn(uint32_t physical, uint32_t count, const uint8_t* bytes);
 
     std::vector<uint8_t> data_;
     uint32_t head_ = 0;

@@ -102,24 +102,43 @@ int EditView::Render(bool refill)
         count = uint32_t(renderedStart - windowStart);
         ringOffset = -int64_t(count);
     }
-    int error = RenderRange(from, count);
-    ring.Write(ringOffset, count, mixBuffer.data());
+    WritablePieces out = ring.PrepareWrite(ringOffset, count);
+    int error = RenderRange(from, count, out);
     renderedStart = windowStart;
     return error;
 }
 
-// Renders the interleaved range [from, from + count) into mixBuffer. What lies past the end
-// of the Edit is silence.
-int EditView::RenderRange(uint64_t from, uint32_t count)
+namespace {
+
+constexpr uint32_t kTreatments = kTreatGainGroup | kTreatNormaliseGroup;
+
+// True when every channel of the segment is the data chunk's audio as it lies: its frames
+// can be read straight into the window.
+bool IsPlainData(const EditSegment& segment, uint32_t channels)
 {
-    const uint32_t sampleBytes = bitsPerSample / 8;
-    const uint32_t perChannel = count / channels;
-    uint8_t* dest[2] = {channels == 2 ? leftBuffer.data() : mixBuffer.data(),
-                        channels == 2 ? rightBuffer.data() : nullptr};
-    for (uint32_t c = 0; c < channels; ++c) std::memset(dest[c], SilenceByte(), perChannel);
+    for (uint32_t c = 0; c < channels; ++c) {
+        const ChannelSource& source = segment.channel[c];
+        if (source.source == kSourceGenerated || source.source == kSourceSilence ||
+            (source.treatFlags & kTreatments))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// Renders the interleaved range [from, from + count) into `out`. What lies past the end of
+// the Edit is silence.
+int EditView::RenderRange(uint64_t from, uint32_t count, WritablePieces& out)
+{
+    const uint64_t end = from + count;
+    const uint64_t audioEnd = segments.Length();
+    if (end > audioEnd) {
+        uint64_t silentFrom = std::max(from, audioEnd);
+        out.Fill(uint32_t(silentFrom - from), SilenceByte(), uint32_t(end - silentFrom));
+    }
 
     int error = 0;
-    const uint64_t end = from + count;
     uint64_t reached = 0;
     for (const EditSegment& segment : segments.Segments()) {
         uint64_t first = reached;
@@ -129,27 +148,57 @@ int EditView::RenderRange(uint64_t from, uint32_t count)
         if (first >= end) break;
         uint64_t a = std::max(from, first) - first; // interleaved offsets inside the segment
         uint64_t b = std::min(end, last) - first;
-        uint32_t at = uint32_t((first + a - from) / channels);
-        uint32_t n = uint32_t((b - a) / channels);
-        bool dataRead = false;
-        for (uint32_t c = 0; c < channels; ++c) {
-            int channelError = RenderChannel(segment, int(c), a, n, dest[c] + at, dataRead);
-            if (channelError && !error) error = channelError;
+        uint32_t at = uint32_t(first + a - from);
+        uint32_t n = uint32_t(b - a);
+        int segmentError = 0;
+        if (IsPlainData(segment, channels)) {
+            // The common case: frames go from the file to the window in one read per piece.
+            uint64_t dataAt = segment.dataStart + a;
+            for (int i = 0; i < 2 && n > 0; ++i) {
+                if (at >= out.size[i]) {
+                    at -= out.size[i];
+                    continue;
+                }
+                uint32_t part = std::min(n, out.size[i] - at);
+                if (ReadData(dataAt, out.data[i] + at, part) != 0) segmentError = -1;
+                dataAt += part;
+                n -= part;
+                at = 0;
+            }
+        } else {
+            segmentError = RenderMixed(segment, a, n);
+            out.CopyIn(at, mixBuffer.data(), n);
         }
-    }
-
-    if (channels == 2) {
-        uint8_t* out = mixBuffer.data();
-        for (uint32_t i = 0; i + sampleBytes <= perChannel; i += sampleBytes) {
-            std::memcpy(out + 2 * i, leftBuffer.data() + i, sampleBytes);
-            std::memcpy(out + 2 * i + sampleBytes, rightBuffer.data() + i, sampleBytes);
-        }
+        if (segmentError && !error) error = segmentError;
     }
     return error;
 }
 
+// Renders `count` interleaved bytes of a segment whose channels need generating, silence or
+// treatment, starting `offset` bytes into it, into mixBuffer. Each channel is rendered on its
+// own so that one can differ from the other.
+int EditView::RenderMixed(const EditSegment& segment, uint64_t offset, uint32_t count)
+{
+    if (channels == 1) {
+        bool dataRead = false;
+        return RenderChannel(segment, 0, offset, count, mixBuffer.data(), dataRead);
+    }
+    const uint32_t sampleBytes = bitsPerSample / 8;
+    const uint32_t perChannel = count / 2;
+    bool dataRead = false;
+    int error = RenderChannel(segment, 0, offset, perChannel, leftBuffer.data(), dataRead);
+    int rightError = RenderChannel(segment, 1, offset, perChannel, rightBuffer.data(), dataRead);
+    uint8_t* out = mixBuffer.data();
+    for (uint32_t i = 0; i + sampleBytes <= perChannel; i += sampleBytes) {
+        std::memcpy(out + 2 * i, leftBuffer.data() + i, sampleBytes);
+        std::memcpy(out + 2 * i + sampleBytes, rightBuffer.data() + i, sampleBytes);
+    }
+    return error ? error : rightError;
+}
+
 // Renders `count` bytes of one channel of `segment`, starting `offset` interleaved bytes into
-// it. A stereo segment's frames are read once, by whichever channel needs them first.
+// it. A stereo segment's frames are read into mixBuffer once, by whichever channel needs them
+// first, and each channel takes its samples from there.
 int EditView::RenderChannel(const EditSegment& segment, int channel, uint64_t offset,
                             uint32_t count, uint8_t* out, bool& dataRead)
 {
@@ -162,39 +211,40 @@ int EditView::RenderChannel(const EditSegment& segment, int channel, uint64_t of
             std::memset(out, SilenceByte(), count);
     } else if (source.source == kSourceSilence) {
         std::memset(out, SilenceByte(), count);
+    } else if (channels == 1) {
+        error = ReadData(segment.dataStart + offset, out, count);
     } else {
-        uint8_t* raw = channels == 1 ? out : mixBuffer.data();
-        uint32_t rawCount = count * channels;
-        if (channels == 1 || !dataRead) {
-            uint64_t at = segment.dataStart + offset;
-            uint64_t done = 0;
-            bool failed = false; // a seek or read error, reported where it happened
-            if (at < edit.EditDataLength())
-                failed = edit.EditDataSeek(at) != 0 || edit.EditRead(raw, rawCount, done) != 0;
-            if (failed) done = 0;
-            bytesRead = done;
-            if (done < rawCount) {
-                // Audio the history names but the file lacks plays as silence.
-                std::memset(raw + done, SilenceByte(), rawCount - done);
-                error = -1;
-                if (!failed && !reportedMissingData_) {
-                    reportedMissingData_ = true;
-                    ReportError("Render: Audio data missing from file %s.", edit.title.c_str());
-                }
-            }
-            dataRead = true;
-        }
-        if (channels == 2) {
-            const uint32_t sampleBytes = bitsPerSample / 8;
-            const uint8_t* from = mixBuffer.data() + channel * sampleBytes;
-            for (uint32_t i = 0; i + sampleBytes <= count; i += sampleBytes)
-                std::memcpy(out + i, from + 2 * i, sampleBytes);
-        }
+        if (!dataRead) error = ReadData(segment.dataStart + offset, mixBuffer.data(), count * 2);
+        dataRead = true;
+        const uint32_t sampleBytes = bitsPerSample / 8;
+        const uint8_t* from = mixBuffer.data() + channel * sampleBytes;
+        for (uint32_t i = 0; i + sampleBytes <= count; i += sampleBytes)
+            std::memcpy(out + i, from + 2 * i, sampleBytes);
     }
-    if ((source.treatFlags || source.treatParam) && source.source != kSourceSilence && hooks)
+    if ((source.treatFlags & kTreatments) && source.source != kSourceSilence && hooks)
         hooks->TreatAudio(out, count, source.treatFlags, source.treatParam, channels, sampleRate,
                           bitsPerSample);
     return error;
+}
+
+// Reads `count` bytes of sample data at `position`. Bytes the file lacks become silence.
+// 0, or -1 after a read error or missing audio (reported once per view).
+int EditView::ReadData(uint64_t position, uint8_t* into, uint32_t count)
+{
+    uint64_t done = 0;
+    bool failed = false; // a seek or read error, reported where it happened
+    if (position < edit.EditDataLength())
+        failed = edit.EditDataSeek(position) != 0 || edit.EditRead(into, count, done) != 0;
+    if (failed) done = 0;
+    bytesRead = done;
+    if (done == count) return 0;
+    // Audio the history names but the file lacks plays as silence.
+    std::memset(into + done, SilenceByte(), count - done);
+    if (!failed && !reportedMissingData_) {
+        reportedMissingData_ = true;
+        ReportError("Render: Audio data missing from file %s.", edit.title.c_str());
+    }
+    return -1;
 }
 
 } // namespace tandrel
