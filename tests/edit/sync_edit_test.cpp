@@ -287,9 +287,9 @@ std::vector<SyncCase> AllCases()
                           });
                       }}});
     }
-    // Generating copies the pieces without their markers, deletes the range and inserts the
-    // pieces back: markers strictly inside go, one at the start ends up behind the pieces.
-    add({SyncCase{"GenerateOnOneChannelDropsMarkersInside", 2,
+    // Generated audio takes the range's place where it lies: markers inside the range, and
+    // one at its start, stay where they were.
+    add({SyncCase{"GenerateOnOneChannelKeepsMarkersInPlace", 2,
                   [](int) {
                       return Steps{{Mark(200, 1)}, {Mark(300, 2)}, {Mark(500, 3)},
                                    {Ranged(kStepGenerate, 200, 500, Generator(kTreatLeft))}};
@@ -297,12 +297,9 @@ std::vector<SyncCase> AllCases()
                   [](RenderModel& m) {
                       for (auto [pos, id] : Placed{{200, 1}, {300, 2}, {500, 3}})
                           m.Insert(pos, MarkerItem(id, 2));
-                      RenderModel pieces = m.Copy(200, 500);
-                      pieces.ForEachByte([](RenderItem& item) { item.channel[0] = Generator(kTreatLeft); });
-                      m.Delete(200, 500);
-                      m.Insert(200, pieces);
+                      m.ForRange(200, 500, [](RenderItem& item) { item.channel[0] = Generator(kTreatLeft); });
                   }}});
-    add({SyncCase{"GenerateOverBothDropsMarkersInside", 1,
+    add({SyncCase{"GenerateOverBothKeepsMarkersInPlace", 1,
                   [](int) {
                       return Steps{{Mark(200, 1)}, {Mark(300, 2)}, {Mark(500, 3)},
                                    {Ranged(kStepGenerate, 200, 500, Generator(kTreatMono))}};
@@ -310,8 +307,7 @@ std::vector<SyncCase> AllCases()
                   [](RenderModel& m) {
                       for (auto [pos, id] : Placed{{200, 1}, {300, 2}, {500, 3}})
                           m.Insert(pos, MarkerItem(id, 1));
-                      m.Delete(200, 500);
-                      m.Insert(200, Filled(300, 1, Generator(kTreatMono)));
+                      m.ForRange(200, 500, [](RenderItem& item) { item.channel[0] = Generator(kTreatMono); });
                   }}});
 
     // Silence.
@@ -415,7 +411,7 @@ std::vector<SyncCase> AllCases()
                       }
                   }}});
     add(BothLayouts(
-        "TreatmentDropsMarkersInsideItsRange",
+        "TreatmentKeepsMarkersInPlace",
         [](int) {
             return Steps{{Mark(100, 1)}, {Mark(200, 2)}, {Mark(400, 3)},
                          {Ranged(kStepTreat, 100, 400, {0, kGain, kTreatBoth | 0x100, 1},
@@ -426,15 +422,12 @@ std::vector<SyncCase> AllCases()
             m.Insert(100, MarkerItem(1, ch));
             m.Insert(200, MarkerItem(2, ch));
             m.Insert(400, MarkerItem(3, ch));
-            RenderModel pieces = m.Copy(100, 400);
-            pieces.ForEachByte([&](RenderItem& item) {
+            m.ForRange(100, 400, [&](RenderItem& item) {
                 for (int c = 0; c < ch; ++c) {
                     item.channel[c].treatFlags |= kTreatBoth | 0x100;
                     item.channel[c].treatParam |= 1;
                 }
             });
-            m.Delete(100, 400);
-            m.Insert(100, pieces);
         }));
     add(BothLayouts(
         "TreatingAnEmptyRangeChangesNothing",
