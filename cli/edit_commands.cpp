@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "cli/arguments.h"
+#include "cli/command_support.h"
 #include "cli/edit_json.h"
 #include "cli/json_writer.h"
 #include "cli/relay_sinks.h"
@@ -18,50 +19,6 @@
 #include "edit/edit_view.h"
 
 namespace tandrel::cli {
-
-namespace {
-
-constexpr uint64_t kMaxSampleRate = 384000;
-
-int UsageError(const std::string& command, const std::string& problem)
-{
-    std::cerr << command << ": " << problem << "\n\n";
-    PrintUsage(std::cerr);
-    return kExitUsage;
-}
-
-/** The value of a required numeric option within [min, max] and, when `only` is not empty,
-    one of its values; nullopt after telling the user what is wrong. */
-std::optional<uint32_t> RequiredNumber(const ParsedArguments& parsed, const std::string& option,
-                                       uint64_t min, uint64_t max,
-                                       std::initializer_list<uint64_t> only = {})
-{
-    const std::string& text = parsed.values.at(option);
-    const std::optional<uint64_t> value = ParseUnsigned(text, min, max);
-    if (value && (only.size() == 0 || std::find(only.begin(), only.end(), *value) != only.end()))
-        return uint32_t(*value);
-    std::cerr << "edit new: " << option << " must be ";
-    if (only.size() == 0) {
-        std::cerr << min << " to " << max;
-    } else {
-        const char* separator = "";
-        for (const uint64_t allowed : only) {
-            std::cerr << separator << allowed;
-            separator = " or ";
-        }
-    }
-    std::cerr << ", not \"" << text << "\"\n";
-    return std::nullopt;
-}
-
-bool PathExists(const std::string& path)
-{
-    std::error_code error;
-    return std::filesystem::symlink_status(path, error).type() !=
-           std::filesystem::file_type::not_found;
-}
-
-} // namespace
 
 int EditNewCommand(const std::vector<std::string>& words)
 {
@@ -75,10 +32,10 @@ int EditNewCommand(const std::vector<std::string>& words)
         if (!parsed.values.contains(option))
             return UsageError("edit new", std::string(option) + " is required");
 
-    const std::optional<uint32_t> rate =
-        RequiredNumber(parsed, "--rate", 1, kMaxSampleRate);
-    const std::optional<uint32_t> bits = RequiredNumber(parsed, "--bits", 8, 16, {8, 16});
-    const std::optional<uint32_t> channels = RequiredNumber(parsed, "--channels", 1, 2, {1, 2});
+    const std::optional<uint32_t> rate = RequiredNumber("edit new", parsed, "--rate", 1, kMaxSampleRate);
+    const std::optional<uint32_t> bits = RequiredNumber("edit new", parsed, "--bits", 8, 16, {8, 16});
+    const std::optional<uint32_t> channels =
+        RequiredNumber("edit new", parsed, "--channels", 1, 2, {1, 2});
     if (!rate || !bits || !channels) return kExitFailed;
 
     const std::string& path = parsed.positional.front();
@@ -94,16 +51,11 @@ int EditNewCommand(const std::vector<std::string>& words)
     if (!edit.EditOpen(path, true, false)) {
         const int error = edit.LastSystemError();
         edit.EditClose();
-        if (error == EEXIST) {
+        if (error == EEXIST)
             std::cerr << "edit new: " << path << " already exists\n";
-        } else {
-            // The file may have been made before a write failed: a half-written Edit is
-            // worse than none.
-            std::error_code ignored;
-            std::filesystem::remove(path, ignored);
+        else
             std::cerr << "edit new: cannot create " << path << ": "
                       << (error != 0 ? std::strerror(error) : "write failed") << "\n";
-        }
         return kExitFailed;
     }
     edit.EditClose();
@@ -121,30 +73,8 @@ int EditInfoCommand(const std::vector<std::string>& words)
     const bool master = parsed.switches.contains("--master");
 
     EditView view;
-    {
-        CountingSink reports;
-        const bool opened = view.OpenView(path, true);
-        if (!opened && !view.edit.IsOpen()) {
-            // The library explains layout errors itself (they are on stderr already); a file
-            // that cannot be opened at all is ours to explain.
-            if (reports.Count() == 0) {
-                const int error = view.edit.LastSystemError();
-                std::cerr << "edit info: cannot open " << path;
-                if (error != 0) std::cerr << ": " << std::strerror(error);
-                std::cerr << "\n";
-            }
-            return kExitFailed;
-        }
-        if (master) view.SetMasterView(true, false);
-    }
-
-    // The replay has run and any failure of it has been reported; replay once more, quietly,
-    // to learn whether the state shown is complete.
-    bool replayOk;
-    {
-        QuietSink quiet;
-        replayOk = view.SyncEdit();
-    }
+    if (!OpenViewOrExplain("edit info", view, path, master)) return kExitFailed;
+    const bool replayOk = view.replayOk;
 
     JsonWriter json(2);
     WriteEditInfo(json, view, replayOk);

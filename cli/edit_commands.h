@@ -13,5 +13,9 @@ inline constexpr int kExitUsage = 2;
 int EditNewCommand(const std::vector<std::string>& words);
 /** `edit info FILE [--master]`: `words` are those after "info". */
 int EditInfoCommand(const std::vector<std::string>& words);
+/** `edit render FILE OUT.wav [--master] [--from BYTES --to BYTES]`. */
+int EditRenderCommand(const std::vector<std::string>& words);
+/** `edit extract SRC DST --from BYTES --to BYTES [--rate R --bits B --channels C]`. */
+int EditExtractCommand(const std::vector<std::string>& words);
 
 } // namespace tandrel::cli

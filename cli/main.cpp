@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/interaction.h"
+#include "base/terminal_progress.h"
 #include "base/terminal_sink.h"
 #include "cli/edit_commands.h"
 #include "cli/usage.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv)
     // Reports of the library go to stderr as "TITLE: TEXT"; nobody is asked anything.
     tandrel::TerminalSink terminal;
     tandrel::InstallInteractionSink(&terminal);
+    tandrel::TerminalProgressViews progress;
+    tandrel::InstallProgressViews(&progress);
 
     const std::vector<std::string> words(argv + 1, argv + argc);
     int status = kExitUsage;
@@ -26,6 +29,10 @@ int main(int argc, char** argv)
         status = EditNewCommand({words.begin() + 2, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "info") {
         status = EditInfoCommand({words.begin() + 2, words.end()});
+    } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "render") {
+        status = EditRenderCommand({words.begin() + 2, words.end()});
+    } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "extract") {
+        status = EditExtractCommand({words.begin() + 2, words.end()});
     } else {
         if (words.empty()) {
             std::cerr << "tandrel-cli: no command given\n\n";
@@ -36,6 +43,7 @@ int main(int argc, char** argv)
         }
         PrintUsage(std::cerr);
     }
+    tandrel::InstallProgressViews(nullptr);
     tandrel::InstallInteractionSink(nullptr);
     return status;
 }

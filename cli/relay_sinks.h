@@ -34,26 +34,4 @@ private:
     std::atomic<size_t> count_{0};
 };
 
-/** Swallows every message for its lifetime (for a repeat of work whose messages were shown
-    already), answering the cautious button and cancelling prompts. */
-class QuietSink : public InteractionSink
-{
-public:
-    QuietSink() : previous_(InstallInteractionSink(this)) {}
-    ~QuietSink() override { InstallInteractionSink(previous_); }
-    QuietSink(const QuietSink&) = delete;
-    QuietSink& operator=(const QuietSink&) = delete;
-
-    MessageAnswer ShowMessage(const std::string&, const std::string&,
-                              MessageButtons buttons) override;
-    std::optional<std::string> PromptText(const std::string&, const std::string&,
-                                          const std::string&) override
-    {
-        return std::nullopt;
-    }
-
-private:
-    InteractionSink* previous_;
-};
-
 } // namespace tandrel::cli

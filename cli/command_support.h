@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+
+#include "cli/arguments.h"
+
+namespace tandrel {
+class EditView;
+}
+
+namespace tandrel::cli {
+
+/** Tells what was wrong with the command line, prints the usage and returns kExitUsage. */
+int UsageError(const std::string& command, const std::string& problem);
+
+/** The value of the required option `option` within [min, max] and, when `only` is not empty,
+    one of those values; nullopt after telling the user what is wrong. */
+std::optional<uint32_t> RequiredNumber(const std::string& command, const ParsedArguments& parsed,
+                                       const std::string& option, uint64_t min, uint64_t max,
+                                       std::initializer_list<uint64_t> only = {});
+
+/** The value of an optional byte position; `fallback` when it is not given, nullopt (after
+    telling the user) when it is not a number. */
+std::optional<uint64_t> OptionalPosition(const std::string& command, const ParsedArguments& parsed,
+                                         const std::string& option, uint64_t fallback);
+
+bool PathExists(const std::string& path);
+
+/** Opens `path` read-only into `view` (in Master view with `master`). On failure explains
+    why on stderr, unless the library already has, and returns false. */
+bool OpenViewOrExplain(const std::string& command, EditView& view, const std::string& path,
+                       bool master);
+
+} // namespace tandrel::cli
