@@ -30,6 +30,9 @@ public:
         : bufferSeconds(seconds), noDisplay(withoutDisplay)
     {
     }
+    ~EditView() { CloseView(); }
+    EditView(const EditView&) = delete;
+    EditView& operator=(const EditView&) = delete;
 
     uint32_t bytesPerSecond = 0;
     uint32_t channels = 0;
