@@ -14,10 +14,12 @@
 namespace {
 
 tandrel::SilentSink silentSink;
+std::string inputPath; // the file of the input being run; libFuzzer keeps the bytes that fail
 
 [[noreturn]] void Fail(const char* what)
 {
     std::fprintf(stderr, "edit_open_fuzz: %s\n", what);
+    if (!inputPath.empty()) unlink(inputPath.c_str());
     std::abort();
 }
 
@@ -75,12 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string path = std::string(folder && *folder ? folder : "/tmp") + "/tandrel-fuzz-XXXXXX";
     int fd = mkstemp(path.data());
     if (fd < 0) Fail("cannot create a temporary file");
+    inputPath = path;
     bool written = WriteAll(fd, data, size);
     close(fd);
-    if (!written) {
-        unlink(path.c_str());
-        Fail("cannot write the temporary file");
-    }
+    if (!written) Fail("cannot write the temporary file");
 
     {
         tandrel::EditView view;
@@ -103,5 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     unlink(path.c_str());
+    inputPath.clear();
     return 0;
 }
