@@ -17,5 +17,8 @@ int EditInfoCommand(const std::vector<std::string>& words);
 int EditRenderCommand(const std::vector<std::string>& words);
 /** `edit extract SRC DST --from BYTES --to BYTES [--rate R --bits B --channels C]`. */
 int EditExtractCommand(const std::vector<std::string>& words);
+/** `edit do FILE CMD [CMD ...]`: runs editor commands in order on one Edit (and on the Edits
+    that `open` makes active), with one clipboard throughout. */
+int EditDoCommand(const std::vector<std::string>& words);
 
 } // namespace tandrel::cli

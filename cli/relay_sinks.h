@@ -1,13 +1,16 @@
 #pragma once
 #include <atomic>
 #include <cstddef>
+#include <optional>
+#include <string>
 
 #include "base/interaction.h"
 
 namespace tandrel::cli {
 
 /** Passes every message on to the sink it replaced and counts them, so that a command can
-    tell whether the library already explained a failure. Installed for its lifetime. */
+    tell whether the library already explained a failure. A prompt is answered with the text
+    queued by AnswerNextPrompt, when there is one. Installed for its lifetime. */
 class CountingSink : public InteractionSink
 {
 public:
@@ -25,13 +28,18 @@ public:
     std::optional<std::string> PromptText(const std::string& title, const std::string& label,
                                           const std::string& initial) override
     {
-        return next_->PromptText(title, label, initial);
+        if (!answer_) return next_->PromptText(title, label, initial);
+        std::optional<std::string> answer = std::move(answer_);
+        answer_.reset();
+        return answer;
     }
     size_t Count() const { return count_; }
+    void AnswerNextPrompt(std::string text) { answer_ = std::move(text); }
 
 private:
     InteractionSink* next_;
     std::atomic<size_t> count_{0};
+    std::optional<std::string> answer_; // commands run on one thread
 };
 
 } // namespace tandrel::cli
