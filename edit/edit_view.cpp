@@ -45,6 +45,7 @@ void EditView::CloseView()
         edit.EditClose();
     }
     segments.Clear();
+    checkpoints_.Clear();
     markers.clear();
     ring = RenderRing{};
     leftBuffer = {};

@@ -7,6 +7,7 @@
 #include "edit/edit_file.h"
 #include "edit/edit_list.h"
 #include "edit/render_ring.h"
+#include "edit/replay_checkpoints.h"
 
 namespace tandrel {
 
@@ -145,6 +146,7 @@ private:
 
     void SlideWindowTo(uint64_t start);
 
+    ReplayCheckpoints checkpoints_;
     bool reportedMissingData_ = false;
     std::vector<uint8_t> chunkBuffer_;
     bool copyFailed_ = false;

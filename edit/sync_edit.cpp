@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "base/interaction.h"
@@ -36,11 +37,19 @@ void MergeTreatment(ChannelSource& channel, const ChannelSource& treatment)
 bool EditView::SyncEdit()
 {
     markers.clear();
-    segments.Clear();
     cursor = 0;
     bool ok = true;
     const std::vector<EditRecord>& undo = edit.undo;
-    for (size_t index = 0; index < undo.size();) {
+    // Master view replays only the first step; otherwise start from the newest copy of the
+    // list that the history still leads to.
+    size_t index = 0;
+    if (edit.masterMode) {
+        segments.Clear();
+    } else {
+        checkpoints_.Fingerprint(undo);
+        index = checkpoints_.Restore(segments);
+    }
+    while (index < undo.size()) {
         size_t consumed = ApplyStep(index, ok);
         if (!ok) {
             ReportError("SyncEdit: error parsing type %d", int(undo[index].type));
@@ -49,6 +58,7 @@ bool EditView::SyncEdit()
         index += consumed ? consumed : 1;
         // Master view shows only the audio the Edit was created with.
         if (edit.masterMode) break;
+        checkpoints_.Keep(std::min(index, undo.size()), segments);
     }
     if (ok) RebuildMarkers();
     replayOk = ok;
