@@ -99,6 +99,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             CheckView(view);
             if (view.segments.Segments() != first || view.length != firstLength)
                 Fail("leaving Master view did not restore the list");
+            // Render the window at a few places: the start, jumps, short slides both ways
+            // and the end, so every segment kind and a missing data chunk are read.
+            const uint64_t places[] = {0, view.length / 3, view.length / 3 + 4096, view.length / 2,
+                                       view.length / 3, view.length, view.length + 1};
+            for (uint64_t place : places) {
+                view.SetCursor(place, false);
+                tandrel::WindowPieces window = view.ReadWindow(0);
+                if (window.Total() != view.bufferBytes) Fail("the window lost its size");
+            }
             view.CloseView();
         }
     }
