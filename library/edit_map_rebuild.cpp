@@ -1,0 +1,125 @@
+// Rebuilding databases from the Edit files themselves: one account, or the whole Library.
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "base/interaction.h"
+#include "library/database_file.h"
+#include "library/edit_map_internal.h"
+
+namespace tandrel {
+
+namespace {
+
+constexpr const char kEditExtension[] = ".kdw";
+constexpr size_t kEditExtensionLength = sizeof kEditExtension - 1;
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+enum class EntryKind
+{
+    EditFile,
+    Folder
+};
+
+// The names in `folder` of the given kind (links followed), sorted so that a rebuild writes
+// the same database whatever order the file system lists them in. False when the folder
+// cannot be read.
+bool ListFolder(const std::string& folder, EntryKind kind, std::vector<std::string>& names)
+{
+    names.clear();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (kind == EntryKind::EditFile &&
+            (name.size() < kEditExtensionLength ||
+             name.compare(name.size() - kEditExtensionLength, kEditExtensionLength,
+                          kEditExtension) != 0))
+            continue;
+        struct stat st;
+        if (::fstatat(::dirfd(dir), name.c_str(), &st, 0) != 0) continue;
+        if (kind == EntryKind::EditFile ? S_ISREG(st.st_mode) : S_ISDIR(st.st_mode))
+            names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
+} // namespace
+
+bool RebuildLocked(EditMap& map, int progressKind)
+{
+    if (map.filePath.empty() || map.libraryRoot.empty() || map.accountName.empty() ||
+        !IsFolder(map.libraryRoot))
+        return false;
+    const std::string folder = MapFolder(map);
+    std::vector<std::string> files;
+    if (!IsFolder(folder) || !ListFolder(folder, EntryKind::EditFile, files)) {
+        ReportError("RebuildMapFile: GetEditFldrPath fails.");
+        return false;
+    }
+
+    // The progress window belongs to the user-interface thread: a worker asks for none.
+    ProgressWindow* progress = nullptr;
+    if (!files.empty() && progressKind != kProgressSilent) {
+        progress = AcquireProgress(progressKind);
+        if (progress && OpenProgress(progress, 1, false)) {
+            const std::string where =
+                map.libraryPart.empty() ? map.accountName : map.libraryPart + "/" + map.accountName;
+            ProgressText(progress, "Rebuilding file database for " + where);
+        }
+    }
+
+    EditMapTable fresh;
+    for (size_t i = 0; i < files.size(); ++i) {
+        EditInfo info;
+        if (GetEditInfo(folder + "/" + files[i], info))
+            fresh.Set(files[i].substr(0, files[i].size() - kEditExtensionLength), info);
+        if (progress) ProgressPercent(progress, int((i + 1) * 100 / files.size()));
+    }
+
+    bool ok = true;
+    if (map.handle < 0) {
+        bool created = false;
+        ok = AcquireDatabase(map.filePath, /*create=*/true, map.handle, created) ==
+             DatabaseOpen::Locked;
+    }
+    map.entries = std::move(fresh);
+    if (ok) ok = ReplaceDatabase(map.filePath, EncodeEditMap(map.entries), map.handle);
+    // What was rebuilt is kept and written again when the map closes.
+    if (!ok) map.dirty = true;
+    if (progress) ReleaseProgress(progressKind);
+    return ok;
+}
+
+bool RebuildDatabaseFiles(const LibraryLocation& location, int progressKind)
+{
+    std::vector<std::string> accounts;
+    const std::string library = AccountFolderPath(location, "");
+    if (location.root.empty() || !ListFolder(library, EntryKind::Folder, accounts)) return false;
+    bool ok = true;
+    for (const std::string& account : accounts) {
+        if (!DeleteEditMapFile(location, account)) {
+            ReportError("RebuildDatabaseFiles: Unable to access edit database for folder %s.",
+                        account.c_str());
+            return false;
+        }
+        // Opening the map rebuilds the deleted file.
+        EditMap* map = GetEditMap(location, account, progressKind);
+        ok = map && ReleaseEditMap(map) && ok;
+    }
+    return ok;
+}
+
+} // namespace tandrel
