@@ -20,5 +20,7 @@ int EditExtractCommand(const std::vector<std::string>& words);
 /** `edit do FILE CMD [CMD ...]`: runs editor commands in order on one Edit (and on the Edits
     that `open` makes active), with one clipboard throughout. */
 int EditDoCommand(const std::vector<std::string>& words);
+/** `library [--storage DIR] list|rebuild|new|rename|copy|delete|restore|extract ...`. */
+int LibraryCommand(const std::vector<std::string>& words);
 
 } // namespace tandrel::cli

@@ -31,6 +31,8 @@ int main(int argc, char** argv)
         status = EditInfoCommand({words.begin() + 2, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "render") {
         status = EditRenderCommand({words.begin() + 2, words.end()});
+    } else if (!words.empty() && words[0] == "library") {
+        status = LibraryCommand({words.begin() + 1, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "do") {
         status = EditDoCommand({words.begin() + 2, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "extract") {

@@ -117,6 +117,8 @@ public:
     bool reverseMode = false;
     /** A fade over a chunk; `outputOffset` is where the chunk lands in the copied audio. */
     std::function<void(uint8_t* bytes, uint32_t count, uint64_t outputOffset)> chunkFade;
+    /** Set by WriteSelectionToEdit when the person cancelled the copy part-way. */
+    bool copyCancelled = false;
 
     /** Copies the next chunk of the selection (at most one window) to the end of `target`,
         which is in its append state, through `converter` when given. `done` counts the
@@ -129,6 +131,20 @@ public:
         appended (empty when there is no selection). A cancel still commits what was copied.
         0, or -1 when the copy could not start or failed (reported). */
     int WriteSelectionToEdit(EditFile& target, uint64_t& start, uint64_t& end);
+    /** The texts a copy shows: the error when the formats cannot be converted, and the caption
+        of its progress window (none: the caller's caption stays). */
+    struct CopyTexts
+    {
+        const char* conversionError;
+        const char* progressCaption;
+    };
+    static constexpr CopyTexts kPasteTexts = {
+        "WriteSelectionToEdit: Error initializing format conversion structure.  "
+        "Aborting paste operation.",
+        nullptr};
+    /** As above, with the texts of the operation running the copy. */
+    int WriteSelectionToEdit(EditFile& target, uint64_t& start, uint64_t& end,
+                             const CopyTexts& texts);
 
 private:
     void TakeFormatFromEdit();

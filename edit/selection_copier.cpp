@@ -96,6 +96,12 @@ bool EditView::CopySelectionChunk(int& progress, uint64_t& done, EditFile& targe
 
 int EditView::WriteSelectionToEdit(EditFile& target, uint64_t& start, uint64_t& end)
 {
+    return WriteSelectionToEdit(target, start, end, kPasteTexts);
+}
+
+int EditView::WriteSelectionToEdit(EditFile& target, uint64_t& start, uint64_t& end,
+                                   const CopyTexts& texts)
+{
     start = end = 0;
     if (!edit.IsOpen() || leftMark == kNoPosition || rightMark == kNoPosition ||
         rightMark <= leftMark)
@@ -109,8 +115,7 @@ int EditView::WriteSelectionToEdit(EditFile& target, uint64_t& start, uint64_t& 
         MakeFormat(converter.destination, target.sampleRate, target.bitsPerSample, target.channels);
         if (InitFormatConverter(bufferBytes, converter, false) != 0) {
             ReleaseFormatConverter(converter);
-            ReportError("WriteSelectionToEdit: Error initializing format conversion structure.  "
-                        "Aborting paste operation.");
+            ReportError("%s", texts.conversionError);
             return -1;
         }
     }
@@ -120,14 +125,19 @@ int EditView::WriteSelectionToEdit(EditFile& target, uint64_t& start, uint64_t& 
     if (rightMark - leftMark > 2 * uint64_t(bufferBytes)) {
         progressWindow = AcquireProgress(kProgressForeground);
         OpenProgress(progressWindow, 1, true);
+        if (texts.progressCaption) ProgressText(progressWindow, texts.progressCaption);
     }
 
     const uint64_t keptCursor = cursor;
     copyFailed_ = false;
+    copyCancelled = false;
     uint64_t done = 0;
     int progress = 0;
     while (!CopySelectionChunk(progress, done, target, convert ? &converter : nullptr)) {
-        if (progressWindow && !ProgressPercent(progressWindow, progress)) break; // cancelled
+        if (progressWindow && !ProgressPercent(progressWindow, progress)) {
+            copyCancelled = true;
+            break;
+        }
     }
     // Whatever was copied is committed, also after a cancel, so the range returned is valid.
     int result = target.EditEndData(start, end);

@@ -1,0 +1,220 @@
+#include "library/library_moves.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/interaction.h"
+#include "library/edit_info.h"
+#include "library/file_copy.h"
+#include "library/library_names.h"
+#include "library/new_edits.h"
+#include "settings/path_checks.h"
+
+namespace tandrel {
+
+namespace {
+
+std::string lastDeletedPath; // the Edit Restore Deleted File brings back first
+
+int Rename(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
+// Moves the database entry of `fromTitle` in `from` to `toTitle` in `to`.
+void MoveEntry(const Account& from, const std::string& fromTitle, const Account& to,
+               const std::string& toTitle)
+{
+    EditInfo info;
+    bool known = false;
+    if (EditMap* map = GetEditMap(from.location, from.name)) {
+        known = MapLookup(map, fromTitle, info);
+        MapRemove(map, fromTitle);
+        ReleaseEditMap(map);
+    }
+    if (!known && !GetEditInfo(to.EditPath(toTitle), info)) return;
+    if (EditMap* map = GetEditMap(to.location, to.name)) {
+        MapAdd(map, info, toTitle);
+        ReleaseEditMap(map);
+    }
+}
+
+// The deleted Edit moved there last: the one remembered, else the newest arrival (a move
+// sets a file's change time).
+std::string NewestDeleted(const Account& deleted)
+{
+    if (!lastDeletedPath.empty() && ::access(lastDeletedPath.c_str(), F_OK) == 0) return lastDeletedPath;
+    std::string newest;
+    struct timespec newestTime{};
+    DIR* folder = ::opendir(deleted.Folder().c_str());
+    if (!folder) return {};
+    while (dirent* entry = ::readdir(folder)) {
+        std::string name = entry->d_name;
+        if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".kdw") != 0) continue;
+        std::string path = deleted.Folder() + "/" + name;
+        struct stat info;
+        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        if (newest.empty() || info.st_ctim.tv_sec > newestTime.tv_sec ||
+            (info.st_ctim.tv_sec == newestTime.tv_sec && info.st_ctim.tv_nsec > newestTime.tv_nsec)) {
+            newest = path;
+            newestTime = info.st_ctim;
+        }
+    }
+    ::closedir(folder);
+    return newest;
+}
+
+} // namespace
+
+bool LoadEdit(EditorSlot& editor, const Account& account, const std::string& title, bool refresh,
+              bool quiet)
+{
+    const std::string path = account.EditPath(title);
+    int error = 0;
+    bool loaded = editor.OpenInEditor(path, error);
+    if (!loaded && !quiet) {
+        const std::string holder = editor.PlayerHolding(path);
+        if (!holder.empty())
+            MessageDialog("Unable to Load File",
+                          "This file is already loaded in a " + holder +
+                              " button.\n\nIf you right-click on the button, you have the option "
+                              "to clear it, or to load the file into the editor.");
+        else
+            MessageDialog("File Error", "LoadEdit: Error (" + std::to_string(error) +
+                                            ") loading file: " + title + ".");
+    }
+    if (refresh) editor.Refresh();
+    return loaded;
+}
+
+RenameResult RenameFile(EditorSlot& editor, const Account& account, const std::string& newTitle)
+{
+    const std::string oldPath = editor.ActivePath();
+    if (oldPath.empty()) return RenameResult::Failed;
+    if (!ValidateName(newTitle, "Filenames")) return RenameResult::Refused;
+    const std::string oldTitle = TitleFromPath(oldPath);
+    const std::string newPath = account.EditPath(newTitle);
+    editor.CloseEditor();
+    int error = Rename(oldPath, newPath);
+    int ignored = 0;
+    if (error != 0) {
+        editor.OpenInEditor(oldPath, ignored);
+        if (error == EEXIST) {
+            MessageDialog("Sorry", "A file with that name already exists.  Please choose another.");
+            return RenameResult::Refused;
+        }
+        ReportError("RenameFile: Error (%d) renaming file %s.", error, oldTitle.c_str());
+        return RenameResult::Failed;
+    }
+    MoveEntry(account, oldTitle, account, newTitle);
+    if (!editor.OpenInEditor(newPath, ignored)) {
+        ReportError("RenameFile: Unable to load Edit file after rename.");
+        return RenameResult::Failed;
+    }
+    editor.Refresh();
+    return RenameResult::Renamed;
+}
+
+bool RenameActiveEdit(EditorSlot& editor, const Account& account)
+{
+    std::string title = TitleFromPath(editor.ActivePath());
+    for (;;) {
+        std::optional<std::string> answer = PromptText("Tandrel", "New name of the Edit:", title);
+        if (!answer) return false;
+        RenameResult result = RenameFile(editor, account, *answer);
+        if (result != RenameResult::Refused) return result == RenameResult::Renamed;
+        title = *answer;
+    }
+}
+
+bool CopySelectedFiles(const Account& account, const std::vector<std::string>& titles)
+{
+    bool allCopied = true;
+    for (const std::string& title : titles) {
+        const std::string copy = MakeCopyName(account.Folder(), title, ".kdw");
+        int error = 0;
+        CopyResult result =
+            CopyFileWithProgress(account.EditPath(title), copy, "Copying " + title + "...", error);
+        if (result == CopyResult::Cancelled) return false;
+        if (result == CopyResult::Failed) {
+            ReportError("CopySelectedFiles: Error (%x) copying file %s.", unsigned(error), title.c_str());
+            allCopied = false;
+            continue;
+        }
+        AddToDatabase(account, copy, TitleFromPath(copy));
+    }
+    return allCopied;
+}
+
+bool DeleteActiveFile(EditorSlot& editor, const Account& account)
+{
+    const std::string path = editor.ActivePath();
+    if (path.empty()) return false;
+    const std::string title = TitleFromPath(path);
+    const Account deleted = DeletedFilesOf(account);
+    CreateFolderPath(deleted.Folder());
+    const std::string keptTitle = UniqueTitle(deleted.Folder(), title, ".kdw");
+    editor.CloseEditor();
+    int error = Rename(path, deleted.EditPath(keptTitle));
+    if (error != 0) {
+        int ignored = 0;
+        editor.OpenInEditor(path, ignored);
+        ReportError("DeleteActiveFile: Error (%d) moving file %s.", error, title.c_str());
+        return false;
+    }
+    MoveEntry(account, title, deleted, keptTitle);
+    lastDeletedPath = deleted.EditPath(keptTitle);
+    editor.Refresh();
+    return true;
+}
+
+bool RestoreDeletedFile(EditorSlot& editor, const Account& account)
+{
+    const Account deleted = DeletedFilesOf(account);
+    const std::string path = NewestDeleted(deleted);
+    if (path.empty()) return false;
+    const std::string deletedTitle = TitleFromPath(path);
+    CreateFolderPath(account.Folder());
+    const std::string title = UniqueTitle(account.Folder(), deletedTitle, ".kdw");
+    int error = Rename(path, account.EditPath(title));
+    if (error != 0) {
+        ReportError("RestoreDeletedFile: Error (%d) moving file %s.", error, deletedTitle.c_str());
+        return false;
+    }
+    MoveEntry(deleted, deletedTitle, account, title);
+    lastDeletedPath.clear();
+    return LoadEdit(editor, account, title, true);
+}
+
+bool EmptyDeletedFilesFolder(const Account& account)
+{
+    if (MessageDialog("Empty Deleted Files Folder",
+                      "Delete every Edit in the Deleted Files folder for good?",
+                      MessageButtons::YesNo) != MessageAnswer::Yes)
+        return false;
+    const Account deleted = DeletedFilesOf(account);
+    DIR* folder = ::opendir(deleted.Folder().c_str());
+    if (!folder) return true; // nothing was ever deleted
+    std::vector<std::string> doomed;
+    while (dirent* entry = ::readdir(folder)) {
+        std::string name = entry->d_name;
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".kdw") == 0)
+            doomed.push_back(deleted.Folder() + "/" + name);
+    }
+    ::closedir(folder);
+    bool ok = true;
+    for (const std::string& path : doomed) ok = ::unlink(path.c_str()) == 0 && ok;
+    ok = DeleteEditMapFile(deleted.location, deleted.name) && ok;
+    lastDeletedPath.clear();
+    return ok;
+}
+
+} // namespace tandrel

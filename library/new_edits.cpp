@@ -1,0 +1,183 @@
+#include "library/new_edits.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "audio/default_formats.h"
+#include "base/interaction.h"
+#include "library/edit_info.h"
+#include "library/file_copy.h"
+#include "library/library_moves.h"
+#include "library/library_names.h"
+#include "settings/path_checks.h"
+#include "settings/setting_defaults.h"
+#include "settings/storage.h"
+
+namespace tandrel {
+
+namespace {
+
+constexpr const char* kTempEditName = "KD4TempEdit.kdw";
+
+// Renames without ever replacing an existing file.
+int MoveWithoutReplacing(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // File systems without the no-replace rename: a hard link fails when the name is taken.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
+bool HasSelection(const EditView& view)
+{
+    return view.leftMark != kNoPosition && view.rightMark != kNoPosition &&
+           view.leftMark != view.rightMark;
+}
+
+} // namespace
+
+std::string TempEditPath()
+{
+    std::string library;
+    if (!GetLibraryFolder(library)) return {};
+    return library + "/" + kTempEditName;
+}
+
+AudioFormat RecordingFormat() { return DefaultFormatRecord(int(ReadNumberSetting("DefaultFormat"))); }
+
+std::unique_ptr<EditFile> MakeTempEdit(std::string& path)
+{
+    path = TempEditPath();
+    if (path.empty()) return nullptr;
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return nullptr;
+    auto edit = std::make_unique<EditFile>();
+    AudioFormat format = RecordingFormat();
+    edit->channels = format.channels;
+    edit->sampleRate = format.sampleRate;
+    edit->bitsPerSample = format.bitsPerSample;
+    return edit;
+}
+
+bool AskForNewTitle(const Account& account, std::string& title)
+{
+    for (;;) {
+        std::optional<std::string> answer = PromptText("Tandrel", "Name of the new Edit:", title);
+        if (!answer) return false;
+        if (!ValidateName(*answer, "Filenames")) continue;
+        if (::access(account.EditPath(*answer).c_str(), F_OK) == 0) {
+            MessageDialog("Sorry", "An Edit already exists with that name.  Please choose another.");
+            continue;
+        }
+        title = *answer;
+        return true;
+    }
+}
+
+bool SaveNewEdit(const std::string& tempPath, const Account& account, const std::string& title)
+{
+    CreateFolderPath(account.Folder());
+    const std::string finalPath = account.EditPath(title);
+    int error = MoveWithoutReplacing(tempPath, finalPath);
+    if (error == 0) return true;
+    if (error != EXDEV) {
+        ReportError("SaveNewEdit: Error (%d) moving file %s.", error, title.c_str());
+        return false;
+    }
+    // Another file system: copy, then remove the temporary Edit once the copy is whole.
+    CopyResult copied = CopyFileWithProgress(tempPath, finalPath, "Copying " + title + "...", error);
+    if (copied == CopyResult::Failed) ReportError("SaveNewEdit: CopyFileEx fails (%x).", unsigned(error));
+    if (copied != CopyResult::Copied) return false;
+    ::unlink(tempPath.c_str());
+    return true;
+}
+
+bool AddToDatabase(const Account& account, const std::string& path, const std::string& title)
+{
+    EditInfo info;
+    if (!GetEditInfo(path, info)) return false;
+    EditMap* map = GetEditMap(account.location, account.name);
+    if (!map) return false;
+    bool added = MapAdd(map, info, title);
+    return ReleaseEditMap(map) && added;
+}
+
+bool NewEdit(EditView& source, const Account& account, bool fromSelection, bool forEffect)
+{
+    if (!source.edit.IsOpen() || (fromSelection && !HasSelection(source))) return false;
+    std::string tempPath;
+    std::unique_ptr<EditFile> target = MakeTempEdit(tempPath);
+    if (!target || !target->EditOpen(tempPath, true, false)) {
+        ReportError(forEffect ? "NewEdit: Unable to create new file for FX processing."
+                              : "NewEdit: Unable to create new file for recording.");
+        if (target) ::unlink(tempPath.c_str());
+        return false;
+    }
+    if (target->EditBeginData() != 0) {
+        ReportError(forEffect ? "NewEdit: Unable to prepare file for FX processing."
+                              : "NewEdit: Unable to prepare file for recording.");
+        target->EditClose();
+        ::unlink(tempPath.c_str());
+        return false;
+    }
+
+    const MarkTriple kept{source.cursor, source.leftMark, source.rightMark};
+    if (!fromSelection) {
+        source.leftMark = 0;
+        source.rightMark = source.length;
+    }
+    source.SetCursor(std::min(source.leftMark, source.rightMark), true);
+    const EditView::CopyTexts texts{
+        "NewEdit: Error initializing format conversion structure.  Aborting...",
+        forEffect ? "Transforming selection..." : "Making New Edit..."};
+    uint64_t start = 0, end = 0;
+    bool ok = source.WriteSelectionToEdit(*target, start, end, texts) == 0 &&
+              !source.copyCancelled && end > start;
+    if (ok) {
+        const uint64_t bytesPerSecond =
+            uint64_t(target->bitsPerSample / 8) * target->channels * target->sampleRate;
+        for (int i = 0; i < 3; ++i)
+            target->EditSetLength(uint32_t((end - start) * 100 / bytesPerSecond), i);
+        EditSegment audio;
+        audio.dataStart = start;
+        audio.dataEnd = end;
+        ok = target->EditPushStep(kStepInsert, 0, audio, kRecordBaseStep);
+    }
+    source.leftMark = kept.leftMark;
+    source.rightMark = kept.rightMark;
+    source.SetCursor(kept.cursor, true);
+    target->EditClose();
+    std::string title = "Untitled";
+    if (!ok || !AskForNewTitle(account, title)) {
+        ::unlink(tempPath.c_str());
+        return false;
+    }
+    if (!SaveNewEdit(tempPath, account, title)) return false;
+    return AddToDatabase(account, account.EditPath(title), title);
+}
+
+bool NewEmptyEdit(EditorSlot& editor, const Account& account)
+{
+    std::string tempPath;
+    std::unique_ptr<EditFile> edit = MakeTempEdit(tempPath);
+    if (!edit) return false;
+    if (!edit->EditOpen(tempPath, true, false)) {
+        ::unlink(tempPath.c_str());
+        ReportError("NewEdit: Unable to create new Edit file.");
+        return false;
+    }
+    edit->EditClose();
+    std::string title = "Untitled";
+    if (!AskForNewTitle(account, title)) {
+        ::unlink(tempPath.c_str());
+        return false;
+    }
+    if (!SaveNewEdit(tempPath, account, title)) return false;
+    AddToDatabase(account, account.EditPath(title), title);
+    return LoadEdit(editor, account, title, true);
+}
+
+} // namespace tandrel
