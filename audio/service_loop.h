@@ -1,0 +1,20 @@
+#pragma once
+
+namespace tandrel {
+
+/** The audio service: one pass keeps every playing stream's ring filled and everything
+    around it moving. The main loop runs ServiceAudio(false) after each message and then
+    sleeps 1 ms while anything plays or records (10 ms in standby); dialogs with loops of
+    their own run ServiceAudio(true) from a 20 ms timer so that audio never stops. In
+    order: the transport display when the main stream's state changed; from a dialog, the
+    recording's drain; DSIdle of the main stream (redrawing the cue when it moved); outside
+    dialogs, one held-key scrub step; the input monitor unless playing; DSIdle of every cart,
+    then every deck; the players' fader moves. Nothing happens to the devices while audio
+    is off. UI thread. */
+void ServiceAudio(bool fromDialog);
+
+/** Milliseconds the main loop waits between passes: 1 while the main stream plays, scrubs
+    or records, or a player plays; 10 in standby. */
+unsigned ServicePeriodMs();
+
+} // namespace tandrel
