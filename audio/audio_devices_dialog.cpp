@@ -46,6 +46,15 @@ DeviceId IdentityAt(const std::vector<AudioDeviceEntry>& list, int index)
     return index >= 0 && size_t(index) < list.size() ? list[index].identity : DeviceId{};
 }
 
+// The chosen device's identity; with none chosen (audio off, or nothing opened yet) the one
+// saved last, so the dialog shows what OK would bring back.
+DeviceId ChoiceOf(const std::vector<AudioDeviceEntry>& list, int index, const char* valueName)
+{
+    DeviceId id = IdentityAt(list, index);
+    if (IsDefaultDeviceId(id)) ParseDeviceId(ReadTextSetting(valueName), id);
+    return id;
+}
+
 int RowOf(const std::vector<AudioDeviceEntry>& list, const DeviceId& id)
 {
     if (IsDefaultDeviceId(id)) return -1;
@@ -67,8 +76,8 @@ AudioDevicesDialog::AudioDevicesDialog(bool fromCheck) : fromCheck_(fromCheck)
 {
     AudioEngineState& engine = AudioEngine();
     EnumerateAudioDevices();
-    playbackChoice_ = IdentityAt(engine.playbackDevices, engine.playbackIndex);
-    captureChoice_ = IdentityAt(engine.captureDevices, engine.captureIndex);
+    playbackChoice_ = ChoiceOf(engine.playbackDevices, engine.playbackIndex, "DSPlayDevice");
+    captureChoice_ = ChoiceOf(engine.captureDevices, engine.captureIndex, "DSCaptureDevice");
     followDefaults_ = engine.followSystemDefaults;
     audioOff_ = !engine.audioEnabled;
     defaultFormat_ = int(ReadNumberSetting("DefaultFormat"));

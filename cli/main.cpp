@@ -7,6 +7,7 @@
 #include "base/interaction.h"
 #include "base/terminal_progress.h"
 #include "base/terminal_sink.h"
+#include "cli/devices_command.h"
 #include "cli/edit_commands.h"
 #include "cli/usage.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv)
         status = LibraryCommand({words.begin() + 1, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "do") {
         status = EditDoCommand({words.begin() + 2, words.end()});
+    } else if (!words.empty() && words[0] == "devices") {
+        status = DevicesCommand({words.begin() + 1, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "extract") {
         status = EditExtractCommand({words.begin() + 2, words.end()});
     } else {
