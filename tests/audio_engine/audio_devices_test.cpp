@@ -1,7 +1,10 @@
 // The sound devices: lists, the choice of a device, opening and closing, and the buffers the
 // streams and the recorder are given.
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -573,6 +576,45 @@ TEST_F(AudioDevices, ChangingTheFormatWithoutDevicesDoesNothingToReport)
     UseEnvironment("null");
     EXPECT_EQ(ChangeDirectSoundFormat(kCd), kAudioNotOpen);
     EXPECT_EQ(CreateBogusBuffer(kCd), kAudioNotOpen);
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+} // namespace
+} // namespace tandrel::test
+
+namespace tandrel::test {
+namespace {
+
+// The devices of a real sound server: PortAudio through ALSA's pulse plug-in to a private
+// PulseAudio server with a null sink (scripts/pulse-server). Skipped without one.
+TEST_F(AudioDevices, ThroughASoundServer)
+{
+    const char* server = std::getenv("PULSE_SERVER");
+    if (!server || !*server)
+        GTEST_SKIP() << "PULSE_SERVER is not set; scripts/pulse-server start runs a private server";
+    UseEnvironment("portaudio");
+    ASSERT_STREQ(AudioEngine().backend->Name(), "portaudio") << AudioEngine().backendDescription;
+    // Following the system's defaults chooses without the dialog, though the server is
+    // reached through two devices ("pulse" and "default").
+    AudioEngine().followSystemDefaults = true;
+    ScopedRecordingSink sink;
+    LoadDefaultFormat();
+    ASSERT_EQ(InitDirectSound(kCd, true), 0) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    AudioEngineState& engine = AudioEngine();
+    ASSERT_GE(engine.playbackIndex, 0);
+    EXPECT_EQ(engine.playbackDevices[engine.playbackIndex].identity, engine.defaultPlayback);
+    EXPECT_EQ(engine.bogusBuffer->Status(), kBufferPlaying | kBufferLooping);
+
+    // The capture ring fills from the sink's monitor: its position moves.
+    ASSERT_EQ(CreateRecordBuffer(kRecordBufferSeconds, kCd), 0);
+    ASSERT_EQ(engine.captureBuffer->Start(true), kAudioOk);
+    uint32_t position = 0;
+    for (int i = 0; i < 200 && position == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        engine.captureBuffer->GetCurrentPosition(nullptr, &position);
+    }
+    EXPECT_GT(position, 0u);
+    EXPECT_EQ(ShutdownDirectSound(), 0);
     EXPECT_TRUE(sink.Messages().empty());
 }
 
