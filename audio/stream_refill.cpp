@@ -199,6 +199,9 @@ bool DSIdle(AudioStream& s)
     if (fillFirst || fillSecond) {
         ++s.halfFills;
         if (!s.moreData) {
+            // The half just played held the last of the audio: the cue has reached the end
+            // even when no pass saw the cursor between the end and the boundary.
+            view.SetCursor(std::min(s.endPosition, view.length), false);
             StopAtEnd(s);
             return true;
         }
@@ -239,7 +242,12 @@ bool DSIdle(AudioStream& s)
                                    false, s.bytesWritten);
         s.bytesWritten += H;
 
-        const uint32_t frames = ((cursor + B - s.lastCursor) % B) / align;
+        // The reader now stands at the half boundary the cursor has just crossed; the cue
+        // goes on from there by what has been played past it. (Counting from the last
+        // cursor instead would put the cue ahead by the time between the last pass and the
+        // crossing, and the play would stop that much short of its end.)
+        const uint32_t boundary = fillFirst ? H : 0;
+        const uint32_t frames = ((cursor + B - boundary) % B) / align;
         if (frames > 0) {
             if (!MoveCue(s, frames)) {
                 s.Stop(false);

@@ -1,0 +1,416 @@
+// Streams played through the File device in its fast mode: the service loop runs as the
+// program runs it, one pass per millisecond of audio pumped, and the WAV the device writes
+// is compared with the Edit rendered through an EditView of its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "audio/audio_devices.h"
+#include "audio/audio_shell.h"
+#include "audio/audio_stream.h"
+#include "audio/format_converter.h"
+#include "audio/output_mode.h"
+#include "audio/service_loop.h"
+#include "edit_test_support.h"
+#include "platform/audio/wav_file.h"
+
+namespace tandrel::test {
+namespace {
+
+/** Records what the streams tell the rest of the program. */
+struct RecordingShell : AudioShell
+{
+    std::vector<std::pair<bool, uint32_t>> finished;
+    void PostPlayerFinished(bool isDeck, uint32_t index) override
+    {
+        finished.emplace_back(isDeck, index);
+    }
+};
+
+using Samples = std::vector<int16_t>;
+
+// The Edit's rendered bytes, read window by window through a view of its own.
+Bytes RenderThroughView(const std::string& path)
+{
+    EditView view(2, true);
+    if (!view.OpenView(path, true)) {
+        ADD_FAILURE() << "cannot open " << path;
+        return {};
+    }
+    Bytes out;
+    while (out.size() < view.length) {
+        const uint64_t at = out.size();
+        view.SetCursor(std::min<uint64_t>(at + view.bufferBytes / 2, view.length), false);
+        view.Render(false);
+        const WindowPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
+        for (int i = 0; i < 2; ++i)
+            out.insert(out.end(), pieces.data[i], pieces.data[i] + pieces.size[i]);
+        out.resize(std::min<uint64_t>(out.size(), view.length));
+    }
+    view.CloseView();
+    return out;
+}
+
+// What the device makes of the bytes: 16-bit samples (8-bit ones widened).
+Samples AsSamples(const Bytes& bytes, uint32_t bits)
+{
+    Samples s;
+    if (bits == 8) {
+        for (uint8_t b : bytes)
+            s.push_back(int16_t((int(b) - 128) * 256));
+    } else {
+        s.resize(bytes.size() / 2);
+        std::memcpy(s.data(), bytes.data(), s.size() * 2);
+    }
+    return s;
+}
+
+Samples ReverseFramesOf(const Samples& s, uint32_t channels)
+{
+    Samples r;
+    for (size_t f = s.size() / channels; f-- > 0;)
+        for (uint32_t c = 0; c < channels; ++c)
+            r.push_back(s[f * channels + c]);
+    return r;
+}
+
+class StreamTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("HOME", dir.Path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
+        setenv("TANDREL_AUDIO", ("file:out=" + dir.File("out.wav") + ",fast").c_str(), 1);
+        CloseAudioEngine();
+        AudioEngine().audioEnabled = true;
+        InstallAudioShell(&shell);
+        SetCurrentOutputMode(kOutputNormal);
+    }
+    void TearDown() override
+    {
+        InstallAudioShell(nullptr);
+        SetCurrentOutputMode(kOutputNormal);
+        CloseAudioEngine();
+        unsetenv("TANDREL_AUDIO");
+    }
+
+    // Makes an Edit of `seconds` of the pattern, opens the devices in its format and
+    // returns its rendered bytes.
+    Bytes Prepare(Format format, double seconds)
+    {
+        this->format = format;
+        path = dir.File("show.kdw");
+        const uint64_t bytes =
+            uint64_t(seconds * format.rate) * format.BlockAlign();
+        EXPECT_TRUE(MakeEdit(path, format, bytes, bytes));
+        AudioFormat record;
+        MakeFormat(record, format.rate, format.bits, format.channels);
+        AudioEngine().recordingFormat = record;
+        AudioEngine().playbackFormat = record;
+        EXPECT_EQ(InitDirectSound(record, true), 0);
+        return RenderThroughView(path);
+    }
+
+    // The service loop as the program runs it: a pass, then a millisecond of audio.
+    void Run(AudioStream& stream)
+    {
+        SoundDevice& device = *AudioEngine().playbackDevice;
+        const uint32_t frames = std::max(1u, format.rate / 1000);
+        const int limit = 200000;
+        int turn = 0;
+        for (; turn < limit && stream.State() != kStateStandby; ++turn) {
+            ServiceAudio(false);
+            ASSERT_EQ(device.Pump(frames), kAudioOk);
+        }
+        ASSERT_LT(turn, limit) << "the stream never stopped";
+        device.Pump(format.rate / 10); // a tail of silence after the stop
+        underruns = device.Underruns();
+    }
+
+    // Closes the devices and reads what they wrote.
+    Samples Output()
+    {
+        CloseAudioEngine();
+        WavSource wav;
+        std::string error;
+        if (!wav.Open(dir.File("out.wav"), error)) {
+            ADD_FAILURE() << error;
+            return {};
+        }
+        Samples out(size_t(format.rate) * 120 * wav.Format().channels);
+        out.resize(wav.Read(out.data(), uint32_t(out.size() / wav.Format().channels)) *
+                   wav.Format().channels);
+        return out;
+    }
+
+    // The output holds `expected` once, with silence only before and after it.
+    void ExpectPlayed(const Samples& out, const Samples& expected)
+    {
+        ASSERT_FALSE(expected.empty());
+        const auto at = std::search(out.begin(), out.end(), expected.begin(), expected.end());
+        if (at == out.end()) {
+            // Say where it went wrong: from the first sound, the first sample that differs.
+            const auto first = std::find_if(out.begin(), out.end(), [](int16_t v) { return v; });
+            const size_t from = size_t(first - out.begin());
+            size_t i = 0;
+            while (from + i < out.size() && i < expected.size() && out[from + i] == expected[i])
+                ++i;
+            FAIL() << "the rendered audio is not in the output: sound from sample " << from
+                   << " of " << out.size() << ", first difference after " << i << " of "
+                   << expected.size() << " expected samples";
+        }
+        EXPECT_TRUE(std::all_of(out.begin(), at, [](int16_t s) { return s == 0; }))
+            << "sound before the play";
+        EXPECT_TRUE(std::all_of(at + expected.size(), out.end(), [](int16_t s) { return s == 0; }))
+            << "sound after the end";
+        EXPECT_EQ(underruns, 0u);
+    }
+
+    TempDir dir;
+    RecordingShell shell;
+    Format format;
+    std::string path;
+    uint64_t underruns = 0;
+};
+
+struct PlayCase
+{
+    const char* name;
+    Format format;
+    double seconds;
+};
+const PlayCase kPlayCases[] = {
+    {"stereo 16-bit, several rings", {2, 8000, 16}, 3.3},
+    {"stereo 16-bit, shorter than the ring", {2, 8000, 16}, 0.3},
+    {"mono 8-bit", {1, 8000, 8}, 2.05},
+    {"stereo 16-bit at 11025 Hz (odd ring)", {2, 11025, 16}, 2.5},
+    {"mono 16-bit, exactly two rings", {1, 22050, 16}, 2.0},
+};
+
+TEST_F(StreamTest, PlayWritesExactlyTheRenderedAudio)
+{
+    for (const PlayCase& c : kPlayCases) {
+        SCOPED_TRACE(c.name);
+        const Bytes rendered = Prepare(c.format, c.seconds);
+        {
+            AudioStream stream(2, false, false, 0);
+            ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+            stream.reader->SetCursor(0, false);
+            ASSERT_EQ(stream.Play(), 0);
+            EXPECT_EQ(stream.State(), kStatePlaying);
+            Run(stream);
+            EXPECT_EQ(stream.reader->cursor, stream.reader->length) << "the cue ends at the end";
+        }
+        ExpectPlayed(Output(), AsSamples(rendered, c.format.bits));
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(StreamTest, ReversePlayWritesTheFramesBackwards)
+{
+    const Format formats[] = {{2, 8000, 16}, {1, 8000, 8}};
+    for (const Format& f : formats) {
+        SCOPED_TRACE(f.channels);
+        const Bytes rendered = Prepare(f, 2.7);
+        const uint64_t from = rendered.size() - 3 * f.BlockAlign() * 1000; // 3000 frames in
+        {
+            AudioStream stream(2, false, false, 0);
+            ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+            stream.reverse = true;
+            stream.reader->SetCursor(from, false);
+            ASSERT_EQ(stream.Play(), 0);
+            EXPECT_EQ(stream.endPosition, 0u);
+            Run(stream);
+            EXPECT_EQ(stream.reader->cursor, 0u);
+        }
+        const Bytes head(rendered.begin(), rendered.begin() + from);
+        ExpectPlayed(Output(), ReverseFramesOf(AsSamples(head, f.bits), f.channels));
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(StreamTest, ARangePlaysOnlyThatRange)
+{
+    struct Range
+    {
+        bool reverse;
+        uint64_t from, to; // frames
+    };
+    const Range ranges[] = {{false, 1000, 13001}, {false, 0, 7}, {true, 20000, 4321}};
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(r.from);
+        const Format f{2, 8000, 16};
+        const Bytes rendered = Prepare(f, 3.0);
+        {
+            AudioStream stream(2, false, false, 0);
+            ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+            stream.reverse = r.reverse;
+            stream.reader->SetCursor(r.from * 4, false);
+            ASSERT_EQ(stream.Play(), 0);
+            stream.SetEnd(r.to * 4);
+            Run(stream);
+            EXPECT_EQ(stream.reader->cursor, r.to * 4);
+        }
+        const uint64_t a = std::min(r.from, r.to) * 4, b = std::max(r.from, r.to) * 4;
+        Samples expected = AsSamples(Bytes(rendered.begin() + a, rendered.begin() + b), 16);
+        if (r.reverse) expected = ReverseFramesOf(expected, 2);
+        ExpectPlayed(Output(), expected);
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(StreamTest, OutputModesChangeStereoOnly)
+{
+    using Rule = std::pair<int32_t, int32_t> (*)(int32_t, int32_t);
+    struct ModeCase
+    {
+        int mode;
+        Format format;
+        Rule rule;
+    };
+    const ModeCase cases[] = {
+        {kOutputNormal, {2, 8000, 16}, [](int32_t l, int32_t r) { return std::pair(l, r); }},
+        {kOutputMonoMix, {2, 8000, 16},
+         [](int32_t l, int32_t r) {
+             const int32_t m = std::clamp(l + r, -32768, 32767);
+             return std::pair(m, m);
+         }},
+        {kOutputMonoMix6dB, {2, 8000, 16},
+         [](int32_t l, int32_t r) { return std::pair((l + r) >> 1, (l + r) >> 1); }},
+        {kOutputMonoMix12dB, {2, 8000, 16},
+         [](int32_t l, int32_t r) { return std::pair((l + r) >> 2, (l + r) >> 2); }},
+        {kOutputLeftOnly, {2, 8000, 16}, [](int32_t l, int32_t) { return std::pair(l, l); }},
+        {kOutputRightOnly, {2, 8000, 16}, [](int32_t, int32_t r) { return std::pair(r, r); }},
+        // Mono and 8-bit audio are left as they are.
+        {kOutputMonoMix, {1, 8000, 16}, nullptr},
+        {kOutputLeftOnly, {2, 8000, 8}, nullptr},
+    };
+    for (const ModeCase& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const Bytes rendered = Prepare(c.format, 1.6);
+        SetCurrentOutputMode(c.mode);
+        {
+            AudioStream stream(2, false, false, 0);
+            ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+            stream.reader->SetCursor(0, false);
+            ASSERT_EQ(stream.Play(), 0);
+            Run(stream);
+        }
+        Samples expected = AsSamples(rendered, c.format.bits);
+        if (c.rule)
+            for (size_t i = 0; i + 1 < expected.size(); i += 2) {
+                const auto [l, r] = c.rule(expected[i], expected[i + 1]);
+                expected[i] = int16_t(l);
+                expected[i + 1] = int16_t(r);
+            }
+        ExpectPlayed(Output(), expected);
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(StreamTest, FrequencyAndVolumeChangeTheSamples)
+{
+    const Format f{2, 8000, 16};
+    const Bytes rendered = Prepare(f, 2.2);
+    const Samples plain = AsSamples(rendered, 16);
+    {
+        // Twice the rate: every second frame, and the cue still ends at the end.
+        AudioStream stream(2, false, false, 0);
+        ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+        stream.reader->SetCursor(0, false);
+        ASSERT_EQ(stream.Play(), 0);
+        stream.SetTargetFrequency(2 * f.rate);
+        Run(stream);
+        EXPECT_EQ(stream.reader->cursor, stream.reader->length);
+        EXPECT_EQ(stream.targetFrequency, f.rate) << "a stop sets the Edit's rate back";
+    }
+    Samples expected;
+    for (size_t frame = 0; 2 * frame + 1 < plain.size(); frame += 2) {
+        expected.push_back(plain[2 * frame]);
+        expected.push_back(plain[2 * frame + 1]);
+    }
+    ExpectPlayed(Output(), expected);
+
+    ASSERT_EQ(InitDirectSound(AudioEngine().playbackFormat, true), 0);
+    {
+        AudioStream stream(2, false, false, 0);
+        ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+        stream.reader->SetCursor(0, false);
+        ASSERT_EQ(stream.Play(), 0);
+        ASSERT_EQ(stream.secondary->SetVolume(-600), kAudioOk);
+        Run(stream);
+    }
+    const int64_t gain = std::lround(65536.0 * std::pow(10.0, -600 / 2000.0));
+    expected.clear();
+    for (int16_t s : plain)
+        expected.push_back(int16_t((int64_t(s) * gain) >> 16));
+    ExpectPlayed(Output(), expected);
+}
+
+TEST_F(StreamTest, PlayersPostTheirEndOnce)
+{
+    struct PlayerCase
+    {
+        bool deck;
+        uint32_t index;
+        double seconds; // the ring is one second
+        uint64_t startFrame;
+    };
+    const PlayerCase cases[] = {
+        {false, 3, 0.4, 0}, // shorter than the ring
+        {false, 20, 2.75, 100},
+        {true, 1, 3.0, 0}, // a whole number of rings
+    };
+    for (const PlayerCase& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        const Format f{2, 8000, 16};
+        const Bytes rendered = Prepare(f, c.seconds);
+        shell.finished.clear();
+        {
+            AudioStream player(2, !c.deck, c.deck, c.index);
+            ASSERT_EQ(ManagerSetEdit(player, path), 0);
+            ASSERT_EQ(player.PlayerStart(c.startFrame * 4, kNoEnd), 0);
+            Run(player);
+            EXPECT_EQ(player.playerTotal, rendered.size() - c.startFrame * 4);
+            // Nothing more once stopped.
+            for (int i = 0; i < 50; ++i)
+                ServiceAudio(false);
+        }
+        ASSERT_EQ(shell.finished.size(), 1u);
+        EXPECT_EQ(shell.finished[0], std::pair(c.deck, c.index));
+        const Bytes played(rendered.begin() + c.startFrame * 4, rendered.end());
+        ExpectPlayed(Output(), AsSamples(played, 16));
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(StreamTest, PlayFromTheEndGoesBackToStandby)
+{
+    Prepare({2, 8000, 16}, 1.0);
+    AudioStream stream(2, false, false, 0);
+    ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+    stream.reader->SetCursor(stream.reader->length, false);
+    ASSERT_EQ(stream.Play(), 0);
+    ServiceAudio(false);
+    EXPECT_EQ(stream.State(), kStateStandby);
+    EXPECT_EQ(stream.Stop(false), -1) << "already stopped";
+}
+
+TEST_F(StreamTest, StreamsWithoutAnEditDoNotPlay)
+{
+    Prepare({2, 8000, 16}, 0.5);
+    AudioStream stream(2, false, false, 0);
+    EXPECT_EQ(MainStream(), &stream);
+    EXPECT_EQ(stream.Play(), -1);
+    EXPECT_EQ(stream.State(), kStateStandby);
+    EXPECT_EQ(ManagerSetEdit(stream, dir.File("missing.kdw")), -1);
+    EXPECT_FALSE(stream.HasEdit());
+}
+
+} // namespace
+} // namespace tandrel::test
