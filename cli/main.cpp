@@ -9,6 +9,7 @@
 #include "base/terminal_sink.h"
 #include "cli/devices_command.h"
 #include "cli/edit_commands.h"
+#include "cli/play_command.h"
 #include "cli/usage.h"
 
 int main(int argc, char** argv)
@@ -38,6 +39,8 @@ int main(int argc, char** argv)
         status = EditDoCommand({words.begin() + 2, words.end()});
     } else if (!words.empty() && words[0] == "devices") {
         status = DevicesCommand({words.begin() + 1, words.end()});
+    } else if (!words.empty() && words[0] == "play") {
+        status = PlayCommand({words.begin() + 1, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "extract") {
         status = EditExtractCommand({words.begin() + 2, words.end()});
     } else {
