@@ -414,3 +414,85 @@ TEST_F(StreamTest, StreamsWithoutAnEditDoNotPlay)
 
 } // namespace
 } // namespace tandrel::test
+
+namespace tandrel::test {
+namespace {
+
+/** A device whose output sits `latency` seconds in front of the speaker: the cue and the
+    meters must lag the play cursor by that much. Pumped by hand like the fast File device. */
+class LatentDevice : public SoundDevice
+{
+public:
+    explicit LatentDevice(double latency) : SoundDevice("latent", 8000, 2), latency_(latency) {}
+    ~LatentDevice() override { DetachAll(); }
+    double OutputLatency() const override { return latency_; }
+    int Pump(uint32_t frames) override
+    {
+        std::vector<int16_t> out(size_t(frames) * 2);
+        Mix(out.data(), frames);
+        return kAudioOk;
+    }
+
+private:
+    double latency_;
+};
+
+struct MeterCountingShell : AudioShell
+{
+    int readings = 0;
+    bool MetersOn() const override { return true; }
+    void ShowMeterReading(int32_t, int32_t, bool, bool) override { ++readings; }
+};
+
+TEST(LatencyTest, CueAndMetersFollowWhatIsHeard)
+{
+    TempDir dir;
+    setenv("HOME", dir.Path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
+    const std::string path = dir.File("show.kdw");
+    ASSERT_TRUE(MakeEdit(path, kStereo16, 64000, 64000)); // 2 s at 8000 Hz
+    CloseAudioEngine();
+    AudioEngine().audioEnabled = true;
+    AudioEngine().playbackDevice = std::make_unique<LatentDevice>(0.25); // 2000 frames
+    MeterCountingShell shell;
+    InstallAudioShell(&shell);
+
+    struct Case
+    {
+        bool reverse;
+        uint64_t from;
+        uint64_t cueAfter, heardAfter; // after 600 ms
+    };
+    // 600 ms is 19200 bytes played; 250 ms (8000 bytes) of it is not heard yet.
+    const Case cases[] = {{false, 0, 19200, 11200}, {true, 40000, 20800, 28800}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reverse);
+        shell.readings = 0;
+        AudioStream stream(2, false, false, 0);
+        ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+        stream.reverse = c.reverse;
+        stream.reader->SetCursor(c.from, false);
+        ASSERT_EQ(stream.Play(), 0);
+        SoundDevice& device = *AudioEngine().playbackDevice;
+        for (int ms = 0; ms < 600; ++ms) {
+            ServiceAudio(false);
+            if (ms == 100) {
+                EXPECT_EQ(stream.HeardPosition(), c.from) << "nothing heard yet";
+            }
+            device.Pump(8);
+        }
+        ServiceAudio(false);
+        EXPECT_EQ(stream.reader->cursor, c.cueAfter);
+        EXPECT_EQ(stream.HeardPosition(), c.heardAfter);
+        // Windows of 8000 / 30 = 266 frames (1064 bytes) from ring byte 0: those at or
+        // before 11200 have been heard, 11 of them.
+        EXPECT_EQ(shell.readings, 11);
+        stream.Stop(false);
+        EXPECT_EQ(stream.HeardPosition(), stream.reader->cursor) << "stopped: the cue itself";
+    }
+    InstallAudioShell(nullptr);
+    CloseAudioEngine();
+}
+
+} // namespace
+} // namespace tandrel::test
