@@ -146,7 +146,9 @@ int PlayCommand(const std::vector<std::string>& words)
               << " to " << to << (reverse ? " in reverse" : "") << " in " << std::fixed;
     std::cout.precision(3);
     std::cout << seconds << " s\n";
-    std::cout << "underruns: " << stream.secondary->Underruns() << "\n";
+    // The device's count: the stream's ring running dry, and output underflows the backend
+    // reported while it played.
+    std::cout << "underruns: " << device.Underruns() << "\n";
     return kExitOk;
 }
 
