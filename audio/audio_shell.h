@@ -44,14 +44,7 @@ public:
         for the meters. */
     virtual void MonitorInput() {}
 
-    // Transport keys and players.
-    /** One step of the held-key scrub; true while a scrub key is held. Returns false and
-        sets `released` on the turn the last key came up. */
-    virtual bool ScrubStep(bool& released)
-    {
-        released = false;
-        return false;
-    }
+    // Players.
     /** A cart (`isDeck` false) or deck finished: the player-finished message (0x916E) to
         the main window, first parameter isDeck, second the player index. */
     virtual void PostPlayerFinished(bool /*isDeck*/, uint32_t /*playerIndex*/) {}

@@ -1,13 +1,23 @@
 #include "audio/service_loop.h"
 
+#include <chrono>
+
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
 #include "audio/audio_stream.h"
+#include "audio/transport.h"
 
 namespace tandrel {
 
 namespace {
 int gLastState = kStateStandby;
+bool gScrubKeyHeld = false;
+} // namespace
+
+uint64_t ServiceClockMs()
+{
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 void ServiceAudio(bool fromDialog)
@@ -26,10 +36,14 @@ void ServiceAudio(bool fromDialog)
             shell.WriteRecordedData();
         if (audioOn && DSIdle(*main)) shell.RedrawCue();
     }
-    if (!fromDialog) {
-        bool released = false;
-        shell.ScrubStep(released);
-        if (released) shell.RefreshTransport();
+    if (!fromDialog && main) {
+        const TransportState& transport = Transport();
+        const bool held = transport.rewindHeld || transport.forwardHeld;
+        if (held)
+            ScrubStep(*main, ServiceClockMs());
+        else if (gScrubKeyHeld)
+            shell.RefreshTransport(); // once, as the last scrub key comes up
+        gScrubKeyHeld = held;
     }
     state = main ? main->State() : kStateStandby;
     if (state != kStatePlaying) shell.MonitorInput();

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 namespace tandrel {
 
@@ -12,6 +13,10 @@ namespace tandrel {
     then every deck; the players' fader moves. Nothing happens to the devices while audio
     is off. UI thread. */
 void ServiceAudio(bool fromDialog);
+
+/** The clock of the scrub keys: milliseconds of the steady clock. Key handlers pass it to
+    ScrubKeyDown/ScrubKeyUp so that the service loop's scrub steps count on the same clock. */
+uint64_t ServiceClockMs();
 
 /** Milliseconds the main loop waits between passes: 1 while the main stream plays, scrubs
     or records, or a player plays; 10 in standby. */

@@ -15,6 +15,7 @@
 #include "audio/format_converter.h"
 #include "audio/output_mode.h"
 #include "audio/service_loop.h"
+#include "audio/transport.h"
 #include "edit_test_support.h"
 #include "platform/audio/wav_file.h"
 
@@ -492,6 +493,72 @@ TEST(LatencyTest, CueAndMetersFollowWhatIsHeard)
     }
     InstallAudioShell(nullptr);
     CloseAudioEngine();
+}
+
+} // namespace
+} // namespace tandrel::test
+
+namespace tandrel::test {
+namespace {
+
+/** Counts what the service loop asks of the shell. */
+struct ServiceShell : AudioShell
+{
+    int transportRefreshes = 0, recordedDrains = 0, monitorPasses = 0, faderSteps = 0;
+    void RefreshTransport() override { ++transportRefreshes; }
+    void WriteRecordedData() override { ++recordedDrains; }
+    void MonitorInput() override { ++monitorPasses; }
+    void AdvanceFaderMoves() override { ++faderSteps; }
+};
+
+TEST(ServiceLoopTest, StepsRunByStateAndScrubKeysAreServiced)
+{
+    TempDir dir;
+    setenv("HOME", dir.Path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
+    ASSERT_TRUE(MakeEdit(dir.File("show.kdw"), kStereo16, 64000, 64000));
+    AudioEngine().audioEnabled = false; // the logic alone, no device
+    ServiceShell shell;
+    InstallAudioShell(&shell);
+    Transport() = TransportState{};
+    {
+        AudioStream stream(2, false, false, 0);
+        ASSERT_EQ(ManagerSetEdit(stream, dir.File("show.kdw")), 0);
+        ServiceAudio(false); // settles the state seen last by an earlier test
+        shell = ServiceShell{};
+
+        // Recording: the drain runs only from dialogs, and only while not paused.
+        stream.recording = true;
+        ServiceAudio(true);
+        ServiceAudio(false);
+        stream.recordPaused = true;
+        ServiceAudio(true);
+        EXPECT_EQ(shell.recordedDrains, 1);
+        EXPECT_EQ(shell.transportRefreshes, 1) << "one refresh for the change of state";
+        EXPECT_EQ(shell.monitorPasses, 3);
+        EXPECT_EQ(shell.faderSteps, 3);
+        stream.recording = stream.recordPaused = false;
+
+        // Holding fast-forward scrubs at the Edit's rate; the input monitor pauses only
+        // while plainly playing.
+        shell = ServiceShell{};
+        Transport().forwardHeld = true;
+        ServiceAudio(false);
+        EXPECT_EQ(stream.State(), kStateScrubbing);
+        EXPECT_EQ(stream.targetFrequency, 8000u);
+        ServiceAudio(true);
+        EXPECT_EQ(shell.monitorPasses, 2) << "scrubbing is not playing";
+        const int refreshes = shell.transportRefreshes;
+        Transport().forwardHeld = false;
+        ServiceAudio(false);
+        EXPECT_EQ(shell.transportRefreshes, refreshes + 1) << "the release refreshes once";
+        ServiceAudio(false);
+        EXPECT_EQ(shell.transportRefreshes, refreshes + 1);
+        stream.Stop(false);
+    }
+    Transport() = TransportState{};
+    InstallAudioShell(nullptr);
+    AudioEngine().audioEnabled = true;
 }
 
 } // namespace
