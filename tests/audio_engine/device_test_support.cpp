@@ -31,7 +31,7 @@ class FakeSoundDevice final : public SoundDevice
 class FakeCaptureDevice final : public CaptureDevice
 {
   public:
-    FakeCaptureDevice(const FakeDevice& spec) : CaptureDevice(spec.name), spec_(spec) {}
+    FakeCaptureDevice(const FakeDevice& recipe) : CaptureDevice(recipe.name), spec_(recipe) {}
     ~FakeCaptureDevice() override { DetachBuffer(); }
 
   private:
@@ -68,22 +68,22 @@ const FakeDevice* FakeBackend::Find(const std::vector<FakeDevice>& devices, cons
 int FakeBackend::OpenPlayback(const DeviceId& id, std::unique_ptr<SoundDevice>& device)
 {
     device.reset();
-    const FakeDevice* spec = Find(playback, id, defaultPlayback);
-    if (!spec) return kAudioNoDevice;
-    ++opens[spec->name];
-    if (spec->failOpen) return kAudioDeviceFailed;
-    device = std::make_unique<FakeSoundDevice>(spec->name, spec->failFormat);
+    const FakeDevice* recipe = Find(playback, id, defaultPlayback);
+    if (!recipe) return kAudioNoDevice;
+    ++opens[recipe->name];
+    if (recipe->failOpen) return kAudioDeviceFailed;
+    device = std::make_unique<FakeSoundDevice>(recipe->name, recipe->failFormat);
     return kAudioOk;
 }
 
 int FakeBackend::OpenCapture(const DeviceId& id, std::unique_ptr<CaptureDevice>& device)
 {
     device.reset();
-    const FakeDevice* spec = Find(capture, id, defaultCapture);
-    if (!spec) return kAudioNoDevice;
-    ++opens[spec->name];
-    if (spec->failOpen) return kAudioDeviceFailed;
-    device = std::make_unique<FakeCaptureDevice>(*spec);
+    const FakeDevice* recipe = Find(capture, id, defaultCapture);
+    if (!recipe) return kAudioNoDevice;
+    ++opens[recipe->name];
+    if (recipe->failOpen) return kAudioDeviceFailed;
+    device = std::make_unique<FakeCaptureDevice>(*recipe);
     return kAudioOk;
 }
 

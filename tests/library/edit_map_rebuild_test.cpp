@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 struct NamedEdit
 {
     std::string title;
-    EditSpec spec;
+    EditSpec recipe;
 };
 
 const NamedEdit kEdits[] = {
@@ -37,7 +37,7 @@ TEST(RebuildMapFile, ListsEveryEditFileWithItsHeaderFacts)
 {
     ScratchLibrary library;
     for (const NamedEdit& e : kEdits)
-        ASSERT_TRUE(MakeEdit(library.Edit(e.title), e.spec));
+        ASSERT_TRUE(MakeEdit(library.Edit(e.title), e.recipe));
     // An Edit still in the older 56-byte header layout: its lengths sit where they always did.
     const EditSpec old{1, 16000, 16, {70, 80, 90}, 320};
     ASSERT_TRUE(MakeEdit(library.Edit("Older"), old));
@@ -45,7 +45,7 @@ TEST(RebuildMapFile, ListsEveryEditFileWithItsHeaderFacts)
     older[46] = 4;
     WriteBytes(library.Edit("Older"), older);
     // What does not count: other extensions (case matters), folders, pipes, damaged files.
-    ASSERT_TRUE(MakeEdit(library.Account() + "/Shouting.KDW", kEdits[0].spec));
+    ASSERT_TRUE(MakeEdit(library.Account() + "/Shouting.KDW", kEdits[0].recipe));
     WriteBytes(library.Account() + "/notes.txt", Bytes(10, 'x'));
     fs::create_directory(library.Account() + "/Folder.kdw");
     ASSERT_EQ(mkfifo((library.Account() + "/Pipe.kdw").c_str(), 0600), 0);
@@ -58,7 +58,7 @@ TEST(RebuildMapFile, ListsEveryEditFileWithItsHeaderFacts)
 
     std::vector<std::pair<std::string, EditInfo>> expected;
     for (const NamedEdit& e : kEdits)
-        expected.emplace_back(e.title, ExpectedInfo(library.Edit(e.title), e.spec));
+        expected.emplace_back(e.title, ExpectedInfo(library.Edit(e.title), e.recipe));
     expected.emplace_back("Older", ExpectedInfo(library.Edit("Older"), old));
     EXPECT_EQ(map->entries.Size(), expected.size());
     for (const auto& [title, info] : expected) {
@@ -88,7 +88,7 @@ TEST(RebuildMapFile, ShowsNoProgressWithoutEditsOrForAWorker)
         ReleaseEditMap(map);
         EXPECT_EQ(views.viewsMade, 0) << "an empty folder";
     }
-    ASSERT_TRUE(MakeEdit(library.Edit("One"), kEdits[0].spec));
+    ASSERT_TRUE(MakeEdit(library.Edit("One"), kEdits[0].recipe));
     ASSERT_TRUE(DeleteEditMapFile(library.Location(), "Default"));
     {
         ScriptedProgressViews views;
@@ -103,7 +103,7 @@ TEST(RebuildMapFile, ShowsNoProgressWithoutEditsOrForAWorker)
 TEST(RebuildMapFile, RefusedWhileEnumeratingAndForAMissingFolder)
 {
     ScratchLibrary library;
-    ASSERT_TRUE(MakeEdit(library.Edit("One"), kEdits[0].spec));
+    ASSERT_TRUE(MakeEdit(library.Edit("One"), kEdits[0].recipe));
     EditMap* map = GetEditMap(library.Location(), "Default", kProgressSilent);
     ASSERT_NE(map, nullptr);
     EditInfo info;
@@ -142,16 +142,16 @@ class FakeEditor : public OpenEditFacts
 TEST(GetEditInfo, TakesTheOpenEditsFactsFromTheEditor)
 {
     ScratchLibrary library;
-    const EditSpec spec{2, 44100, 16, {500, 500, 500}, 4000};
-    ASSERT_TRUE(MakeEdit(library.Edit("take"), spec));
-    ASSERT_TRUE(MakeEdit(library.Edit("Take"), spec));
+    const EditSpec recipe{2, 44100, 16, {500, 500, 500}, 4000};
+    ASSERT_TRUE(MakeEdit(library.Edit("take"), recipe));
+    ASSERT_TRUE(MakeEdit(library.Edit("Take"), recipe));
     FakeEditor editor;
     ASSERT_TRUE(editor.edit.EditOpen(library.Edit("take"), false, false));
     editor.edit.EditSetLength(321, 0); // replayed, not saved yet
 
-    EditInfo expectedOpen = ExpectedInfo(library.Edit("take"), spec);
+    EditInfo expectedOpen = ExpectedInfo(library.Edit("take"), recipe);
     expectedOpen.length0 = 321;
-    const EditInfo expectedOther = ExpectedInfo(library.Edit("Take"), spec);
+    const EditInfo expectedOther = ExpectedInfo(library.Edit("Take"), recipe);
     struct Case
     {
         std::string path;
@@ -174,13 +174,13 @@ TEST(GetEditInfo, TakesTheOpenEditsFactsFromTheEditor)
 TEST(GetEditInfo, ReadsAnEditAnotherOpenerHolds)
 {
     ScratchLibrary library;
-    const EditSpec spec{1, 8000, 8, {42, 43, 44}, 10};
-    ASSERT_TRUE(MakeEdit(library.Edit("In a cart"), spec));
+    const EditSpec recipe{1, 8000, 8, {42, 43, 44}, 10};
+    ASSERT_TRUE(MakeEdit(library.Edit("In a cart"), recipe));
     EditFile cart; // a Cart or Deck holds it open, locked; the editor does not
     ASSERT_TRUE(cart.EditOpen(library.Edit("In a cart"), false, true));
     EditInfo info;
     ASSERT_TRUE(GetEditInfo(library.Edit("In a cart"), info));
-    EXPECT_EQ(info, ExpectedInfo(library.Edit("In a cart"), spec));
+    EXPECT_EQ(info, ExpectedInfo(library.Edit("In a cart"), recipe));
     cart.EditClose();
 }
 
@@ -204,7 +204,7 @@ TEST(GetEditInfo, FailsQuietlyOnWhatIsNoFile)
 TEST(GetEditInfo, ReportsAFileThatIsNoEdit)
 {
     ScratchLibrary library;
-    ASSERT_TRUE(MakeEdit(library.Edit("Good"), kEdits[0].spec));
+    ASSERT_TRUE(MakeEdit(library.Edit("Good"), kEdits[0].recipe));
     const Bytes good = ReadBytes(library.Edit("Good"));
     struct Case
     {
@@ -237,9 +237,9 @@ TEST(GetEditInfo, ReportsAFileThatIsNoEdit)
 TEST(RebuildDatabaseFiles, RebuildsEveryAccountAndStopsAtOneInUse)
 {
     ScratchLibrary library;
-    ASSERT_TRUE(MakeEdit(library.Edit("A", "Default"), kEdits[0].spec));
-    ASSERT_TRUE(MakeEdit(library.Edit("B", "Default"), kEdits[1].spec));
-    ASSERT_TRUE(MakeEdit(library.Edit("C", "Transfer"), kEdits[3].spec));
+    ASSERT_TRUE(MakeEdit(library.Edit("A", "Default"), kEdits[0].recipe));
+    ASSERT_TRUE(MakeEdit(library.Edit("B", "Default"), kEdits[1].recipe));
+    ASSERT_TRUE(MakeEdit(library.Edit("C", "Transfer"), kEdits[3].recipe));
     library.Account("Empty");
     WriteBytes(library.Database("Default"), DatabaseImage({{1, 1, 1, 1, 1, 1, 1, 8, 1, "Ghost"}}));
     WriteBytes(library.Database("Empty"), DatabaseImage({}, "version2 "));

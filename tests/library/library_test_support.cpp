@@ -125,21 +125,21 @@ std::string ScratchLibrary::Edit(const std::string& title, const std::string& ac
     return (fs::path(Account(account)) / (title + ".kdw")).string();
 }
 
-bool MakeEdit(const std::string& path, const EditSpec& spec)
+bool MakeEdit(const std::string& path, const EditSpec& recipe)
 {
     EditFile edit;
-    edit.channels = spec.channels;
-    edit.sampleRate = spec.rate;
-    edit.bitsPerSample = spec.bits;
+    edit.channels = recipe.channels;
+    edit.sampleRate = recipe.rate;
+    edit.bitsPerSample = recipe.bits;
     if (!edit.EditOpen(path, /*create=*/true, /*openReadOnly=*/false)) {
         ADD_FAILURE() << "cannot create " << path;
         return false;
     }
     for (int i = 0; i < 3; ++i)
-        edit.EditSetLength(spec.lengths[i], i);
+        edit.EditSetLength(recipe.lengths[i], i);
     bool ok = true;
-    if (spec.dataBytes != 0) {
-        Bytes data(spec.dataBytes);
+    if (recipe.dataBytes != 0) {
+        Bytes data(recipe.dataBytes);
         for (size_t i = 0; i < data.size(); ++i)
             data[i] = uint8_t(i * 37);
         uint64_t done = 0, start = 0, end = 0;
@@ -152,7 +152,7 @@ bool MakeEdit(const std::string& path, const EditSpec& spec)
     return ok;
 }
 
-EditInfo ExpectedInfo(const std::string& path, const EditSpec& spec)
+EditInfo ExpectedInfo(const std::string& path, const EditSpec& recipe)
 {
     EditInfo info;
     struct statx file;
@@ -164,12 +164,12 @@ EditInfo ExpectedInfo(const std::string& path, const EditSpec& spec)
         uint32_t((file.stx_mask & STATX_BTIME) ? file.stx_btime.tv_sec : file.stx_mtime.tv_sec);
     info.modified = uint32_t(file.stx_mtime.tv_sec);
     info.fileSize = uint32_t(file.stx_size);
-    info.length0 = spec.lengths[0];
-    info.length1 = spec.lengths[1];
-    info.length2 = spec.lengths[2];
-    info.sampleRate = spec.rate;
-    info.bitsPerSample = spec.bits;
-    info.channels = spec.channels;
+    info.length0 = recipe.lengths[0];
+    info.length1 = recipe.lengths[1];
+    info.length2 = recipe.lengths[2];
+    info.sampleRate = recipe.rate;
+    info.bitsPerSample = recipe.bits;
+    info.channels = recipe.channels;
     return info;
 }
 

@@ -64,13 +64,13 @@ struct EditSpec
     uint64_t dataBytes = 0;
 };
 
-/** Makes an Edit through EditFile with `spec`'s format, header lengths and that many bytes of
+/** Makes an Edit through EditFile with `recipe`'s format, header lengths and that many bytes of
     sample data. False (with a test failure added) when anything goes wrong. */
-bool MakeEdit(const std::string& path, const EditSpec& spec);
+bool MakeEdit(const std::string& path, const EditSpec& recipe);
 
 /** What GetEditInfo should say of an Edit made by MakeEdit, with times and size taken from
     the file system here. */
-EditInfo ExpectedInfo(const std::string& path, const EditSpec& spec);
+EditInfo ExpectedInfo(const std::string& path, const EditSpec& recipe);
 
 /** Every entry of a map, in enumeration order. */
 std::vector<std::pair<std::string, EditInfo>> Enumerate(EditMap* map);
