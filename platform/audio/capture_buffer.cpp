@@ -2,6 +2,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/audio/ring_regions.h"
 #include "platform/audio/sound_device.h"
 
 namespace tandrel {
@@ -50,23 +51,12 @@ int CaptureBuffer::GetCurrentPosition(uint32_t* capture, uint32_t* read) const
 
 int CaptureBuffer::Lock(uint32_t offset, uint32_t bytes, LockedRegions& regions)
 {
-    regions = LockedRegions{};
-    if (offset >= bytes_ || bytes == 0 || bytes > bytes_) return kAudioInvalidParam;
-    regions.first = ring_.get() + offset;
-    regions.firstBytes = std::min(bytes, bytes_ - offset);
-    regions.secondBytes = bytes - regions.firstBytes;
-    if (regions.secondBytes > 0) regions.second = ring_.get();
-    return kAudioOk;
+    return RingRegions(ring_.get(), bytes_, offset, bytes, regions);
 }
 
 int CaptureBuffer::Unlock(const LockedRegions& regions)
 {
-    const uint8_t* ring = ring_.get();
-    const bool firstInside = regions.first && regions.first >= ring &&
-                             regions.first + regions.firstBytes <= ring + bytes_;
-    const bool secondInside =
-        regions.secondBytes == 0 || (regions.second == ring && regions.secondBytes <= bytes_);
-    if (!firstInside || !secondInside) return kAudioInvalidParam;
+    if (!RegionsInsideRing(ring_.get(), bytes_, regions)) return kAudioInvalidParam;
     // Hands the region back: the callback's next writes come after what the UI did with it.
     unlocks_.fetch_add(1, std::memory_order_release);
     return kAudioOk;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/audio/ring_regions.h"
 #include "platform/audio/sound_device.h"
 
 namespace tandrel {
@@ -41,25 +42,14 @@ SoundBuffer::~SoundBuffer()
 
 int SoundBuffer::Lock(uint32_t offset, uint32_t bytes, LockedRegions& regions, uint32_t flags)
 {
-    regions = LockedRegions{};
     if (flags & kLockFromWriteCursor) GetCurrentPosition(nullptr, &offset);
     if (flags & kLockEntireBuffer) bytes = bytes_;
-    if (offset >= bytes_ || bytes == 0 || bytes > bytes_) return kAudioInvalidParam;
-    regions.first = ring_.get() + offset;
-    regions.firstBytes = std::min(bytes, bytes_ - offset);
-    regions.secondBytes = bytes - regions.firstBytes;
-    if (regions.secondBytes > 0) regions.second = ring_.get();
-    return kAudioOk;
+    return RingRegions(ring_.get(), bytes_, offset, bytes, regions);
 }
 
 int SoundBuffer::Unlock(const LockedRegions& regions)
 {
-    const uint8_t* ring = ring_.get();
-    const bool firstInside = regions.first && regions.first >= ring &&
-                             regions.first + regions.firstBytes <= ring + bytes_;
-    const bool secondInside =
-        regions.secondBytes == 0 || (regions.second == ring && regions.secondBytes <= bytes_);
-    if (!firstInside || !secondInside) return kAudioInvalidParam;
+    if (!RegionsInsideRing(ring_.get(), bytes_, regions)) return kAudioInvalidParam;
 
     // Fresh bytes count from the play cursor when the buffer had run dry, and can be at
     // most one ring ahead of it.
