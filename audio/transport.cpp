@@ -12,11 +12,6 @@ namespace tandrel {
 
 namespace {
 
-bool HasSelection(const EditView& view)
-{
-    return view.leftMark != kNoPosition && view.rightMark != kNoPosition &&
-           view.leftMark != view.rightMark;
-}
 
 bool Recording()
 {
@@ -54,7 +49,7 @@ void RunCommand(AudioStream& stream, int command, bool reverse, bool selectionFr
         TheAudioShell().RefreshTransport();
         break;
     case kTransportPlaySelection: {
-        if (stream.playing || !stream.HasEdit() || !HasSelection(*stream.reader)) break;
+        if (stream.playing || !stream.HasEdit() || !stream.reader->HasSelection()) break;
         EditView& view = *stream.reader;
         const uint64_t start = std::min(view.leftMark, view.rightMark);
         const uint64_t end = std::max(view.leftMark, view.rightMark);

@@ -82,6 +82,11 @@ public:
     /** Switches between Master view and normal view, replaying and loading the marks of the
         view chosen; with `saveMarks` the current marks are stored and saved first. */
     void SetMasterView(bool on, bool saveMarks);
+    /** Both marks are set and differ. */
+    bool HasSelection() const
+    {
+        return leftMark != kNoPosition && rightMark != kNoPosition && leftMark != rightMark;
+    }
     /** Gives the marker `markerId` a new name by rewriting its type 7 record in place (not
         undoable), saves, replays and keeps the cursor. False when no such record exists or
         the save fails. */

@@ -14,11 +14,7 @@ uint64_t Clamped(const EditView& view, uint64_t position)
 
 } // namespace
 
-bool HasSelection(const EditView& view)
-{
-    return view.leftMark != kNoPosition && view.rightMark != kNoPosition &&
-           view.leftMark != view.rightMark;
-}
+bool HasSelection(const EditView& view) { return view.HasSelection(); }
 
 void SetLeftMark(EditView& view, uint64_t position)
 {

@@ -1,6 +1,7 @@
 #include "library/file_copy.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,16 @@ private:
 };
 
 } // namespace
+
+int MoveWithoutReplacing(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // File systems without the no-replace rename: a hard link fails when the name is taken.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
 
 CopyResult CopyFileWithProgress(const std::string& from, const std::string& to,
                                 const std::string& caption, int& error)

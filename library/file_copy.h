@@ -12,4 +12,8 @@ enum class CopyResult { Copied, Cancelled, Failed };
 CopyResult CopyFileWithProgress(const std::string& from, const std::string& to,
                                 const std::string& caption, int& error);
 
+/** Renames `from` to `to` without ever replacing a file at `to` (EEXIST then). 0, or the
+    system's error code. */
+int MoveWithoutReplacing(const std::string& from, const std::string& to);
+
 } // namespace tandrel

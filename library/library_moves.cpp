@@ -20,15 +20,6 @@ namespace {
 
 std::string lastDeletedPath; // the Edit Restore Deleted File brings back first
 
-int Rename(const std::string& from, const std::string& to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    if (::link(from.c_str(), to.c_str()) != 0) return errno;
-    ::unlink(from.c_str());
-    return 0;
-}
-
 // Moves the database entry of `fromTitle` in `from` to `toTitle` in `to`.
 void MoveEntry(const Account& from, const std::string& fromTitle, const Account& to,
                const std::string& toTitle)
@@ -103,7 +94,7 @@ RenameResult RenameFile(EditorSlot& editor, const Account& account, const std::s
     const std::string oldTitle = TitleFromPath(oldPath);
     const std::string newPath = account.EditPath(newTitle);
     editor.CloseEditor();
-    int error = Rename(oldPath, newPath);
+    int error = MoveWithoutReplacing(oldPath, newPath);
     int ignored = 0;
     if (error != 0) {
         editor.OpenInEditor(oldPath, ignored);
@@ -163,7 +154,7 @@ bool DeleteActiveFile(EditorSlot& editor, const Account& account)
     CreateFolderPath(deleted.Folder());
     const std::string keptTitle = UniqueTitle(deleted.Folder(), title, ".kdw");
     editor.CloseEditor();
-    int error = Rename(path, deleted.EditPath(keptTitle));
+    int error = MoveWithoutReplacing(path, deleted.EditPath(keptTitle));
     if (error != 0) {
         int ignored = 0;
         editor.OpenInEditor(path, ignored);
@@ -184,7 +175,7 @@ bool RestoreDeletedFile(EditorSlot& editor, const Account& account)
     const std::string deletedTitle = TitleFromPath(path);
     CreateFolderPath(account.Folder());
     const std::string title = UniqueTitle(account.Folder(), deletedTitle, ".kdw");
-    int error = Rename(path, account.EditPath(title));
+    int error = MoveWithoutReplacing(path, account.EditPath(title));
     if (error != 0) {
         ReportError("RestoreDeletedFile: Error (%d) moving file %s.", error, deletedTitle.c_str());
         return false;

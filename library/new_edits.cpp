@@ -21,23 +21,6 @@ namespace {
 
 constexpr const char* kTempEditName = "KD4TempEdit.kdw";
 
-// Renames without ever replacing an existing file.
-int MoveWithoutReplacing(const std::string& from, const std::string& to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // File systems without the no-replace rename: a hard link fails when the name is taken.
-    if (::link(from.c_str(), to.c_str()) != 0) return errno;
-    ::unlink(from.c_str());
-    return 0;
-}
-
-bool HasSelection(const EditView& view)
-{
-    return view.leftMark != kNoPosition && view.rightMark != kNoPosition &&
-           view.leftMark != view.rightMark;
-}
-
 } // namespace
 
 std::string TempEditPath()
@@ -107,7 +90,7 @@ bool AddToDatabase(const Account& account, const std::string& path, const std::s
 
 bool NewEdit(EditView& source, const Account& account, bool fromSelection, bool forEffect)
 {
-    if (!source.edit.IsOpen() || (fromSelection && !HasSelection(source))) return false;
+    if (!source.edit.IsOpen() || (fromSelection && !source.HasSelection())) return false;
     std::string tempPath;
     std::unique_ptr<EditFile> target = MakeTempEdit(tempPath);
     if (!target || !target->EditOpen(tempPath, true, false)) {
