@@ -10,6 +10,7 @@
 
 #include "base/audio_format.h"
 #include "base/byte_order.h"
+#include "base/file_io.h"
 #include "base/interaction.h"
 #include "edit/edit_layout.h"
 
@@ -29,19 +30,6 @@ uint64_t WriteFully(int fd, const uint8_t* bytes, uint64_t count, uint64_t offse
             if (n == 0) errno = EIO;
             break;
         }
-        done += uint64_t(n);
-    }
-    return done;
-}
-
-// Reads up to `count` bytes at `offset`; fewer only at the end of the file or on an error.
-uint64_t ReadFully(int fd, uint8_t* bytes, uint64_t count, uint64_t offset)
-{
-    uint64_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pread(fd, bytes + done, count - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
         done += uint64_t(n);
     }
     return done;
@@ -167,18 +155,8 @@ bool EditFile::ReadLayout()
     };
 
     uint8_t prefix[kProgramOffset];
-    if (ReadFully(fd_, prefix, sizeof prefix, 0) != sizeof prefix) return parseError();
-    AudioFormat format = DecodeFormat(prefix + 20);
-    if (!IsChunkId(prefix, "RIFF") || !IsChunkId(prefix + 8, "WAVE") ||
-        !IsChunkId(prefix + 12, "fmt ") || GetU32(prefix + 16) != kFormatChunkSize ||
-        format.formatTag != 1 || !IsChunkId(prefix + 38, "KDed") ||
-        GetU32(prefix + 42) != kProgramChunkSize)
-        return parseError();
-    // Formats that could not have been written by the program would divide by zero or
-    // misplace every frame later on.
-    if ((format.channels != 1 && format.channels != 2) ||
-        (format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.sampleRate == 0 ||
-        format.sampleRate > kMaxSampleRate)
+    AudioFormat format;
+    if (ReadFullyAt(fd_, prefix, sizeof prefix, 0) != sizeof prefix || !CheckFilePrefix(prefix, format))
         return parseError();
     channels = format.channels;
     sampleRate = format.sampleRate;
@@ -186,23 +164,13 @@ bool EditFile::ReadLayout()
 
     // The history lives wholly inside the program chunk: read the chunk once and parse it.
     std::vector<uint8_t> chunk(kProgramChunkSize);
-    chunk.resize(ReadFully(fd_, chunk.data(), kProgramChunkSize, kProgramOffset));
-    if (chunk.size() < 4) return parseError();
-    uint32_t version = GetU32(chunk.data());
+    chunk.resize(ReadFullyAt(fd_, chunk.data(), kProgramChunkSize, kProgramOffset));
     uint32_t recordsStart = 0;
-    if (version == 4 && chunk.size() >= kHeaderSizeV4) {
-        header = DecodeHeaderV4(chunk.data());
-        recordsStart = kHeaderSizeV4;
-    } else if (version == kEditVersion && chunk.size() >= kHeaderSize) {
-        header = DecodeHeader(chunk.data());
-        recordsStart = kHeaderSize;
-    } else {
-        return parseError();
-    }
+    if (!DecodeStoredHeader(chunk.data(), chunk.size(), header, recordsStart)) return parseError();
     if (!ReadHistory(chunk, recordsStart)) return false;
 
     uint8_t dataChunk[8];
-    if (ReadFully(fd_, dataChunk, 8, kDataChunkOffset) != 8 || !IsChunkId(dataChunk, "data"))
+    if (ReadFullyAt(fd_, dataChunk, 8, kDataChunkOffset) != 8 || !IsChunkId(dataChunk, "data"))
         return parseError();
 
     riffSizeOffset = kRiffSizeOffset;

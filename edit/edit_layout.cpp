@@ -133,6 +133,39 @@ std::vector<uint8_t> EncodeFilePrefix(const AudioFormat& format, const EditHeade
     return bytes;
 }
 
+bool CheckFilePrefix(const uint8_t* prefix, AudioFormat& format)
+{
+    format = DecodeFormat(prefix + 20);
+    if (!IsChunkId(prefix, "RIFF") || !IsChunkId(prefix + 8, "WAVE") ||
+        !IsChunkId(prefix + 12, "fmt ") || GetU32(prefix + 16) != kFormatChunkSize ||
+        format.formatTag != 1 || !IsChunkId(prefix + 38, "KDed") ||
+        GetU32(prefix + 42) != kProgramChunkSize)
+        return false;
+    // Formats the program could not have written would divide by zero or misplace every
+    // frame later on.
+    return (format.channels == 1 || format.channels == 2) &&
+           (format.bitsPerSample == 8 || format.bitsPerSample == 16) && format.sampleRate != 0 &&
+           format.sampleRate <= kMaxSampleRate;
+}
+
+bool DecodeStoredHeader(const uint8_t* header, size_t available, EditHeader& decoded,
+                        uint32_t& headerBytes)
+{
+    if (available < 4) return false;
+    const uint32_t version = GetU32(header);
+    if (version == 4 && available >= kHeaderSizeV4) {
+        decoded = DecodeHeaderV4(header);
+        headerBytes = kHeaderSizeV4;
+        return true;
+    }
+    if (version == kEditVersion && available >= kHeaderSize) {
+        decoded = DecodeHeader(header);
+        headerBytes = kHeaderSize;
+        return true;
+    }
+    return false;
+}
+
 void EncodeRecord(const EditRecord& record, std::vector<uint8_t>& out)
 {
     size_t at = out.size();

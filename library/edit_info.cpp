@@ -9,6 +9,7 @@
 
 #include "base/audio_format.h"
 #include "base/byte_order.h"
+#include "base/file_io.h"
 #include "base/interaction.h"
 #include "edit/edit_file.h"
 #include "edit/edit_layout.h"
@@ -18,18 +19,6 @@ namespace tandrel {
 namespace {
 
 std::atomic<OpenEditFacts*> openEditFacts{nullptr};
-
-uint64_t ReadAt(int fd, uint8_t* bytes, uint64_t count, uint64_t offset)
-{
-    uint64_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pread(fd, bytes + done, count - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += uint64_t(n);
-    }
-    return done;
-}
 
 enum class HeaderRead
 {
@@ -52,32 +41,18 @@ HeaderRead ReadEditHeader(const std::string& path, EditInfo& info)
     }
 
     uint8_t prefix[kProgramOffset + kHeaderSize];
-    const uint64_t got = ReadAt(fd, prefix, sizeof prefix, 0);
+    const uint64_t got = ReadFullyAt(fd, prefix, sizeof prefix, 0);
     uint8_t dataChunk[8];
     const bool dataOk =
-        ReadAt(fd, dataChunk, 8, kDataChunkOffset) == 8 && IsChunkId(dataChunk, "data");
+        ReadFullyAt(fd, dataChunk, 8, kDataChunkOffset) == 8 && IsChunkId(dataChunk, "data");
     ::close(fd);
     if (got < kProgramOffset + 4 || !dataOk) return HeaderRead::NotAnEdit;
 
-    const AudioFormat format = DecodeFormat(prefix + 20);
-    if (!IsChunkId(prefix, "RIFF") || !IsChunkId(prefix + 8, "WAVE") ||
-        !IsChunkId(prefix + 12, "fmt ") || GetU32(prefix + 16) != kFormatChunkSize ||
-        format.formatTag != 1 || !IsChunkId(prefix + 38, "KDed") ||
-        GetU32(prefix + 42) != kProgramChunkSize)
-        return HeaderRead::NotAnEdit;
-    if ((format.channels != 1 && format.channels != 2) ||
-        (format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.sampleRate == 0 ||
-        format.sampleRate > kMaxSampleRate)
-        return HeaderRead::NotAnEdit;
-
-    const uint8_t* header = prefix + kProgramOffset;
-    const uint32_t version = GetU32(header);
+    AudioFormat format;
     EditHeader decoded;
-    if (version == 4 && got >= kProgramOffset + kHeaderSizeV4)
-        decoded = DecodeHeaderV4(header);
-    else if (version == kEditVersion && got >= kProgramOffset + kHeaderSize)
-        decoded = DecodeHeader(header);
-    else
+    uint32_t headerBytes = 0;
+    if (!CheckFilePrefix(prefix, format) ||
+        !DecodeStoredHeader(prefix + kProgramOffset, got - kProgramOffset, decoded, headerBytes))
         return HeaderRead::NotAnEdit;
 
     info.length0 = decoded.length[0];
