@@ -142,10 +142,7 @@ int EditExtractCommand(const std::vector<std::string>& words)
             uint64_t(target.bitsPerSample / 8) * target.channels * target.sampleRate;
         const auto centiseconds = uint32_t((end - start) * 100 / bytesPerSecond);
         for (int i = 0; i < 3; ++i) target.EditSetLength(centiseconds, i);
-        EditSegment audio;
-        audio.dataStart = start;
-        audio.dataEnd = end;
-        ok = target.EditPushStep(kStepInsert, 0, audio, kRecordBaseStep);
+        ok = target.EditPushStep(kStepInsert, 0, EditSegment::Audio(start, end), kRecordBaseStep);
     }
     target.EditClose();
     if (!ok) {

@@ -81,6 +81,23 @@ struct EditSegment
 
     bool operator==(const EditSegment&) const = default;
 
+    /** The data chunk's audio [start, end) as it lies, with no treatment. */
+    static EditSegment Audio(uint64_t start, uint64_t end)
+    {
+        EditSegment segment;
+        segment.dataStart = start;
+        segment.dataEnd = end;
+        return segment;
+    }
+    /** A live marker with `id` (its name travels in the record that inserts it). */
+    static EditSegment LiveMarker(uint32_t id)
+    {
+        EditSegment segment;
+        segment.SetMarkerId(id);
+        segment.SetMarkerFlags(kMarkerLive);
+        return segment;
+    }
+
     /** Bytes of rendered audio; 0 for a marker and for a malformed reversed range. */
     uint64_t Length() const { return dataEnd > dataStart ? dataEnd - dataStart : 0; }
     bool IsMarker() const { return dataStart == dataEnd; }

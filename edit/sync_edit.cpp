@@ -99,9 +99,7 @@ size_t EditView::ApplyStep(size_t index, bool& ok)
         ok = single && ApplyTreat(record);
         return 1;
     case kStepReplace: {
-        EditSegment replacement;
-        replacement.dataStart = segment.dataStart;
-        replacement.dataEnd = segment.dataEnd;
+        EditSegment replacement = EditSegment::Audio(segment.dataStart, segment.dataEnd);
         ok = single && segments.Delete(record.position, segment.ReplacedEnd()) &&
              segments.Insert(record.position, {&replacement, 1}) != EditList::InsertResult::Failed;
         return 1;
@@ -154,9 +152,7 @@ size_t EditView::ApplySilence(size_t index, bool& ok)
     const std::vector<EditRecord>& undo = edit.undo;
     const EditRecord& a = undo[index];
     if (a.groupSize == 1) {
-        EditSegment silence;
-        silence.dataStart = a.segment.dataStart;
-        silence.dataEnd = a.segment.dataEnd;
+        EditSegment silence = EditSegment::Audio(a.segment.dataStart, a.segment.dataEnd);
         uint32_t flags = channels == 2 ? kTreatBoth : kTreatMono;
         silence.channel[0] = {kSourceSilence, 0, flags, 0};
         if (channels == 2) silence.channel[1] = silence.channel[0];

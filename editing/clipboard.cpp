@@ -33,10 +33,7 @@ int DeleteSelection(EditView& view)
     if (!HasSelection(view)) return -1;
     const uint64_t left = std::min(view.leftMark, view.rightMark);
     const uint64_t right = std::max(view.leftMark, view.rightMark);
-    EditSegment range;
-    range.dataStart = left;
-    range.dataEnd = right;
-    if (!view.edit.EditPushStep(kStepDelete, view.cursor, range)) return -1;
+    if (!view.edit.EditPushStep(kStepDelete, view.cursor, EditSegment::Audio(left, right))) return -1;
     bool replayed = view.SyncEdit();
     PlaceCueLine(view, left);
     ClearSelection(view);
@@ -110,10 +107,7 @@ PasteResult PasteFromAnotherEdit(Editor& editor, const AudioClipboard& clipboard
         source.rightMark = saved.rightMark;
         source.CloseView();
 
-        EditSegment pasted;
-        pasted.dataStart = start;
-        pasted.dataEnd = end;
-        if (copied && PlacePieces(view, {pasted})) result = PasteResult::Pasted;
+        if (copied && PlacePieces(view, {EditSegment::Audio(start, end)})) result = PasteResult::Pasted;
     }
     editor.Host().ReturnFileToPlayers(clipboard.clipPath);
     return result;
@@ -140,10 +134,7 @@ PasteResult PasteAtCursor(Editor& editor)
     if (master.leftMark == kNoPosition || master.rightMark == kNoPosition ||
         master.rightMark <= master.leftMark)
         return PasteResult::Failed;
-    EditSegment range;
-    range.dataStart = master.leftMark;
-    range.dataEnd = master.rightMark;
-    return PlacePieces(view, {range}) ? PasteResult::Pasted : PasteResult::Failed;
+    return PlacePieces(view, {EditSegment::Audio(master.leftMark, master.rightMark)}) ? PasteResult::Pasted : PasteResult::Failed;
 }
 
 } // namespace tandrel

@@ -124,10 +124,7 @@ bool NewEdit(EditView& source, const Account& account, bool fromSelection, bool 
             uint64_t(target->bitsPerSample / 8) * target->channels * target->sampleRate;
         for (int i = 0; i < 3; ++i)
             target->EditSetLength(uint32_t((end - start) * 100 / bytesPerSecond), i);
-        EditSegment audio;
-        audio.dataStart = start;
-        audio.dataEnd = end;
-        ok = target->EditPushStep(kStepInsert, 0, audio, kRecordBaseStep);
+        ok = target->EditPushStep(kStepInsert, 0, EditSegment::Audio(start, end), kRecordBaseStep);
     }
     source.leftMark = kept.leftMark;
     source.rightMark = kept.rightMark;

@@ -13,22 +13,6 @@
 namespace tandrel::cli {
 namespace {
 
-EditSegment Range(uint64_t start, uint64_t end)
-{
-    EditSegment segment;
-    segment.dataStart = start;
-    segment.dataEnd = end;
-    return segment;
-}
-
-EditSegment Marker(uint32_t id)
-{
-    EditSegment segment;
-    segment.SetMarkerId(id);
-    segment.SetMarkerFlags(kMarkerLive);
-    return segment;
-}
-
 std::optional<uint64_t> U64(const JsonValue& value) { return value.U64(); }
 
 TEST_F(CliTest, HelpGoesToStdoutAndWrongCommandsToStderr)
@@ -183,13 +167,13 @@ TEST_F(CliTest, InfoShowsTheHistoryAndReplayOfAnEditBuiltThroughTheLibrary)
         EditFile edit;
         ASSERT_TRUE(CreateWithAudio(edit, path, audioBytes));
         namedId = edit.EditNewMarkerId();
-        ASSERT_TRUE(edit.EditPushStep(kStepInsertMarker, 4000, Marker(namedId), 0, rawName));
-        ASSERT_TRUE(edit.EditPushStep(kStepDelete, 40000, Range(40000, 80000)));
+        ASSERT_TRUE(edit.EditPushStep(kStepInsertMarker, 4000, EditSegment::LiveMarker(namedId), 0, rawName));
+        ASSERT_TRUE(edit.EditPushStep(kStepDelete, 40000, EditSegment::Audio(40000, 80000)));
         plainId = edit.EditNewMarkerId();
         ASSERT_NE(plainId, namedId);
-        ASSERT_TRUE(edit.EditPushStep(kStepInsertMarker, 100000, Marker(plainId)));
-        ASSERT_TRUE(edit.EditPushStep(kStepInsert, farPosition, Range(0, 4)));
-        EditSegment silence = Range(0, 400);
+        ASSERT_TRUE(edit.EditPushStep(kStepInsertMarker, 100000, EditSegment::LiveMarker(plainId)));
+        ASSERT_TRUE(edit.EditPushStep(kStepInsert, farPosition, EditSegment::Audio(0, 4)));
+        EditSegment silence = EditSegment::Audio(0, 400);
         silence.channel[0].source = silence.channel[1].source = kSourceSilence;
         ASSERT_TRUE(edit.EditPushStep(kStepSilence, 0, silence));
         ASSERT_EQ(edit.EditUndo(), 0);
@@ -305,7 +289,7 @@ TEST_F(CliTest, CountsAreOfTheRecordsLoadedNotOfTheHeaderFields)
         {
             EditFile edit;
             ASSERT_TRUE(CreateWithAudio(edit, path, 4000));
-            ASSERT_TRUE(edit.EditPushStep(kStepInsert, 0, Range(0, 400)));
+            ASSERT_TRUE(edit.EditPushStep(kStepInsert, 0, EditSegment::Audio(0, 400)));
             edit.EditClose();
         }
         {
@@ -328,7 +312,7 @@ TEST_F(CliTest, MasterSwitchShowsOnlyTheFirstStepAndItsMarks)
     {
         EditFile edit;
         ASSERT_TRUE(CreateWithAudio(edit, path, audioBytes, 1, 8000, 16));
-        for (int i = 0; i < 3; ++i) ASSERT_TRUE(edit.EditPushStep(kStepDelete, 100, Range(100, 1100)));
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(edit.EditPushStep(kStepDelete, 100, EditSegment::Audio(100, 1100)));
         edit.EditSetMarks({20, 2, kNoPosition});
         edit.EditSetMasterMode(true);
         edit.EditSetMarks({8, 0, 400});
@@ -413,7 +397,7 @@ TEST_F(CliTest, FailedReplayStillPrintsTheStateAndExitsOne)
     {
         EditFile edit;
         ASSERT_TRUE(CreateWithAudio(edit, path, 1000));
-        ASSERT_TRUE(edit.EditPushStep(kStepDelete, 0, Range(0, 5000)));
+        ASSERT_TRUE(edit.EditPushStep(kStepDelete, 0, EditSegment::Audio(0, 5000)));
         edit.EditClose();
     }
     RunResult run;

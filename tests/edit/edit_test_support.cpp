@@ -182,22 +182,6 @@ Bytes BuildImage(const Image& image)
     return b;
 }
 
-EditSegment Plain(uint64_t start, uint64_t end)
-{
-    EditSegment s;
-    s.dataStart = start;
-    s.dataEnd = end;
-    return s;
-}
-
-EditSegment MarkerSegment(uint32_t id)
-{
-    EditSegment s;
-    s.SetMarkerId(id);
-    s.SetMarkerFlags(kMarkerLive);
-    return s;
-}
-
 EditRecord Record(uint32_t type, uint64_t position, const EditSegment& segment, uint32_t flags,
                   uint32_t groupSize)
 {

@@ -87,8 +87,8 @@ struct Image
 Bytes BuildImage(const Image& image);
 
 // Record and segment builders.
-EditSegment Plain(uint64_t start, uint64_t end);
-EditSegment MarkerSegment(uint32_t id);
+inline EditSegment Plain(uint64_t start, uint64_t end) { return EditSegment::Audio(start, end); }
+inline EditSegment MarkerSegment(uint32_t id) { return EditSegment::LiveMarker(id); }
 EditRecord Record(uint32_t type, uint64_t position, const EditSegment& segment,
                   uint32_t flags = 0, uint32_t groupSize = 1);
 EditRecord BaseStep(uint64_t length);

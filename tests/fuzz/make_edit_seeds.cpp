@@ -41,22 +41,6 @@ bool AppendAudio(EditFile& edit, uint64_t bytes, uint64_t& start, uint64_t& end)
            done == audio.size() && edit.EditEndData(start, end) == 0;
 }
 
-EditSegment Range(uint64_t start, uint64_t end)
-{
-    EditSegment segment;
-    segment.dataStart = start;
-    segment.dataEnd = end;
-    return segment;
-}
-
-EditSegment Marker(uint32_t id)
-{
-    EditSegment marker;
-    marker.SetMarkerId(id);
-    marker.SetMarkerFlags(kMarkerLive);
-    return marker;
-}
-
 EditRecord Record(uint32_t groupSize, uint32_t type, uint64_t position, const EditSegment& segment)
 {
     EditRecord record;
@@ -79,7 +63,7 @@ void BaseStep(EditFile& edit, const std::string& seed, uint64_t bytes)
 {
     uint64_t start = 0, end = 0;
     Check(AppendAudio(edit, bytes, start, end), seed, "first append");
-    Check(edit.EditPushStep(kStepInsert, 0, Range(start, end), kRecordBaseStep), seed, "base step");
+    Check(edit.EditPushStep(kStepInsert, 0, EditSegment::Audio(start, end), kRecordBaseStep), seed, "base step");
     uint32_t rate = 0, bits = 0, chans = 0;
     edit.EditGetFormat(rate, bits, chans);
     uint32_t hundredths = uint32_t((end - start) * 100 / (uint64_t(rate) * bits / 8 * chans));
@@ -90,14 +74,14 @@ void BaseStep(EditFile& edit, const std::string& seed, uint64_t bytes)
 void MonoHistory(EditFile& edit, const std::string& seed)
 {
     BaseStep(edit, seed, 8000);
-    Check(edit.EditPushStep(kStepInsertMarker, 2500, Marker(1), 0, "Intro"), seed, "marker");
+    Check(edit.EditPushStep(kStepInsertMarker, 2500, EditSegment::LiveMarker(1), 0, "Intro"), seed, "marker");
     // The marker is after the deleted range and moves back with the audio.
-    Check(edit.EditPushStep(kStepDelete, 500, Range(500, 1500)), seed, "delete");
-    Check(edit.EditPushStep(kStepSilence, 200, Range(0, 800)), seed, "silence");
-    EditSegment generated = Range(2000, 3000);
+    Check(edit.EditPushStep(kStepDelete, 500, EditSegment::Audio(500, 1500)), seed, "delete");
+    Check(edit.EditPushStep(kStepSilence, 200, EditSegment::Audio(0, 800)), seed, "silence");
+    EditSegment generated = EditSegment::Audio(2000, 3000);
     generated.channel[0] = {kSourceGenerated, FourCC("Tone"), kTreatMono, 440};
     Check(edit.EditPushStep(kStepGenerate, 2000, generated), seed, "generate");
-    EditSegment gain = Range(0, 4000);
+    EditSegment gain = EditSegment::Audio(0, 4000);
     gain.channel[0] = {0, FourCC("Gain"), kTreatMono | 0x100, 6};
     Check(edit.EditPushStep(kStepTreat, 0, gain), seed, "treat");
     edit.EditSetMarks({1200, 400, 2400});
@@ -108,44 +92,44 @@ void StereoHistory(EditFile& edit, const std::string& seed)
     BaseStep(edit, seed, 44100 * 4);
     uint64_t start = 0, end = 0;
     Check(AppendAudio(edit, 8820, start, end), seed, "second append");
-    Check(edit.EditPushStep(kStepInsert, 88200, Range(start, end)), seed, "insert");
+    Check(edit.EditPushStep(kStepInsert, 88200, EditSegment::Audio(start, end)), seed, "insert");
 
     // A paste arrives as one step of several pieces.
-    std::vector<EditRecord> paste = {Record(2, kStepInsert, 4000, Range(0, 4000)),
-                                     Record(2, kStepInsert, 4000, Range(start, start + 400))};
+    std::vector<EditRecord> paste = {Record(2, kStepInsert, 4000, EditSegment::Audio(0, 4000)),
+                                     Record(2, kStepInsert, 4000, EditSegment::Audio(start, start + 400))};
     Check(edit.EditPushStep(paste), seed, "two-piece insert");
 
-    EditSegment normalise = Range(10000, 50000);
+    EditSegment normalise = EditSegment::Audio(10000, 50000);
     normalise.channel[0] = {0, FourCC("Norm"), kTreatBoth | 0x10000 | (3u << 18), 0};
     normalise.channel[1] = normalise.channel[0];
     Check(edit.EditPushStep(kStepTreat, 10000, normalise), seed, "normalise");
 
-    EditSegment leftTone = Range(20000, 24000);
+    EditSegment leftTone = EditSegment::Audio(20000, 24000);
     leftTone.channel[0] = {kSourceGenerated, FourCC("Tone"), kTreatLeft, 1000};
     Check(edit.EditPushStep(kStepGenerate, 20000, leftTone), seed, "generate left");
 
-    EditSegment bothTone = Range(30000, 34000);
+    EditSegment bothTone = EditSegment::Audio(30000, 34000);
     bothTone.channel[0] = {kSourceGenerated, FourCC("Nois"), kTreatBoth, 0};
     bothTone.channel[1] = {kSourceGenerated, FourCC("Nois"), kTreatBoth, 0};
     Check(edit.EditPushStep(kStepGenerate, 30000, bothTone), seed, "generate both");
 
     Check(AppendAudio(edit, 4000, start, end), seed, "replacement append");
-    EditSegment replacement = Range(start, end);
+    EditSegment replacement = EditSegment::Audio(start, end);
     replacement.SetReplacedEnd(64000);
     Check(edit.EditPushStep(kStepReplace, 60000, replacement), seed, "replace");
 
     // One channel delayed against the other: the range plays twice.
-    EditRecord a = Record(2, kStepSilence, 40000, Range(40000, 44000));
+    EditRecord a = Record(2, kStepSilence, 40000, EditSegment::Audio(40000, 44000));
     a.segment.channel[0] = {kSourceSilence, 0, kTreatLeft, 0};
-    EditRecord b = Record(2, kStepSilence, 44000, Range(44000, 48000));
+    EditRecord b = Record(2, kStepSilence, 44000, EditSegment::Audio(44000, 48000));
     b.segment.channel[1] = {kSourceSilence, 0, kTreatRight, 0};
     Check(edit.EditPushStep({a, b}), seed, "channel offset");
 
     const uint32_t id = edit.EditNewMarkerId();
-    Check(edit.EditPushStep(kStepInsertMarker, 12000, Marker(id), 0, "Chapter 2: guests"), seed,
+    Check(edit.EditPushStep(kStepInsertMarker, 12000, EditSegment::LiveMarker(id), 0, "Chapter 2: guests"), seed,
           "marker");
-    Check(edit.EditPushStep(kStepInsertMarker, 0, Marker(id + 1), 0, ""), seed, "unnamed marker");
-    EditRecord gone = Record(1, kStepDeleteMarker, 12000, Marker(id));
+    Check(edit.EditPushStep(kStepInsertMarker, 0, EditSegment::LiveMarker(id + 1), 0, ""), seed, "unnamed marker");
+    EditRecord gone = Record(1, kStepDeleteMarker, 12000, EditSegment::LiveMarker(id));
     gone.SetName("Chapter 2: guests");
     Check(edit.EditPushStep({gone}), seed, "delete marker");
 
@@ -163,7 +147,7 @@ void ManyMarkers(EditFile& edit, const std::string& seed)
     BaseStep(edit, seed, 22050 * 2);
     for (uint32_t i = 0; i < 40; ++i) {
         std::string name(size_t(i * 7), char('a' + i % 26));
-        Check(edit.EditPushStep(kStepInsertMarker, uint64_t(i) * 1000, Marker(100 + i), 0, name),
+        Check(edit.EditPushStep(kStepInsertMarker, uint64_t(i) * 1000, EditSegment::LiveMarker(100 + i), 0, name),
               seed, "marker");
     }
 }
