@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv)
 {
+    const long long started = tandrel::app::SteadyNowMs();
     QApplication application(argc, argv);
-    return tandrel::app::RunTandrel(application);
+    return tandrel::app::RunTandrel(application, started);
 }

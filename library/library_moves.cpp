@@ -150,21 +150,56 @@ bool DeleteActiveFile(EditorSlot& editor, const Account& account)
     const std::string path = editor.ActivePath();
     if (path.empty()) return false;
     const std::string title = TitleFromPath(path);
-    const Account deleted = DeletedFilesOf(account);
-    CreateFolderPath(deleted.Folder());
-    const std::string keptTitle = UniqueTitle(deleted.Folder(), title, ".kdw");
     editor.CloseEditor();
-    int error = MoveWithoutReplacing(path, deleted.EditPath(keptTitle));
+    int error = MoveToDeletedFiles(account, title);
     if (error != 0) {
         int ignored = 0;
         editor.OpenInEditor(path, ignored);
         ReportError("DeleteActiveFile: Error (%d) moving file %s.", error, title.c_str());
         return false;
     }
-    MoveEntry(account, title, deleted, keptTitle);
-    lastDeletedPath = deleted.EditPath(keptTitle);
     editor.Refresh();
     return true;
+}
+
+bool DeleteLibraryEdits(EditorSlot& editor, const Account& account,
+                        const std::vector<std::string>& titles)
+{
+    bool allDeleted = true;
+    for (const std::string& title : titles) {
+        if (editor.ActivePath() == account.EditPath(title)) {
+            allDeleted = DeleteActiveFile(editor, account) && allDeleted;
+            continue;
+        }
+        if (!editor.PlayerHolding(account.EditPath(title)).empty()) {
+            MessageDialog("Sorry", "\"" + title + "\" is loaded in a player and cannot be deleted.");
+            allDeleted = false;
+            continue;
+        }
+        if (int error = MoveToDeletedFiles(account, title); error != 0) {
+            ReportError("DeleteLibraryEdits: Error (%d) moving file %s.", error, title.c_str());
+            allDeleted = false;
+        }
+    }
+    editor.Refresh();
+    return allDeleted;
+}
+
+int MoveToDeletedFiles(const Account& account, const std::string& title)
+{
+    const Account deleted = DeletedFilesOf(account);
+    CreateFolderPath(deleted.Folder());
+    const std::string keptTitle = UniqueTitle(deleted.Folder(), title, ".kdw");
+    if (int error = MoveWithoutReplacing(account.EditPath(title), deleted.EditPath(keptTitle)))
+        return error;
+    MoveEntry(account, title, deleted, keptTitle);
+    lastDeletedPath = deleted.EditPath(keptTitle);
+    return 0;
+}
+
+bool DeletedFileAvailable(const Account& account)
+{
+    return !NewestDeleted(DeletedFilesOf(account)).empty();
 }
 
 bool RestoreDeletedFile(EditorSlot& editor, const Account& account)

@@ -28,6 +28,17 @@ bool CopySelectedFiles(const Account& account, const std::vector<std::string>& t
 
 /** Moves the active Edit to the deleted-files folder (nothing is destroyed). */
 bool DeleteActiveFile(EditorSlot& editor, const Account& account);
+/** "Delete from Library...": moves each of `titles` to the deleted-files folder, letting go of
+    the active Edit first when it is one of them. An Edit a player holds is kept, with a box.
+    False when any could not be moved. */
+bool DeleteLibraryEdits(EditorSlot& editor, const Account& account,
+                        const std::vector<std::string>& titles);
+/** Moves the Edit `title` of `account` (not open anywhere) to the deleted-files folder under
+    a free title there, with its database entry, and remembers it for Restore Deleted File.
+    0, or the system's error code (nothing moved). */
+int MoveToDeletedFiles(const Account& account, const std::string& title);
+/** Whether Restore Deleted File has an Edit to bring back. */
+bool DeletedFileAvailable(const Account& account);
 /** Moves the most recently deleted Edit back into `account` and makes it the active Edit. */
 bool RestoreDeletedFile(EditorSlot& editor, const Account& account);
 /** After asking, deletes for good every Edit in the deleted-files folder. */

@@ -253,6 +253,30 @@ TEST_F(LibraryFiles, DeleteRestoreAndEmptyKeepTheDatabasesInStep)
     EXPECT_FALSE(RestoreDeletedFile(editor, account));
 }
 
+TEST_F(LibraryFiles, DeletingChosenEditsLetsGoOfTheActiveOneAndKeepsOneAPlayerHolds)
+{
+    MakeAudioEdit("Active", 8000, 1);
+    MakeAudioEdit("Idle", 8000, 1);
+    MakeAudioEdit("Held", 8000, 1);
+    MakeAudioEdit("Stays", 8000, 1);
+    TestEditor editor;
+    ASSERT_TRUE(LoadEdit(editor, account, "Active", false));
+    editor.heldPath = account.EditPath("Held");
+    editor.holder = "cart";
+    EXPECT_FALSE(DeletedFileAvailable(account));
+
+    EXPECT_FALSE(DeleteLibraryEdits(editor, account, {"Idle", "Active", "Held"}));
+    EXPECT_EQ(editor.ActivePath(), "");
+    EXPECT_EQ(Titles(account), (std::vector<std::string>{"Held", "Stays"}));
+    EXPECT_EQ(Titles(DeletedFilesOf(account)), (std::vector<std::string>{"Active", "Idle"}));
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].title, "Sorry");
+    // The one moved last comes back first.
+    EXPECT_TRUE(DeletedFileAvailable(account));
+    ASSERT_TRUE(RestoreDeletedFile(editor, account));
+    EXPECT_EQ(editor.ActivePath(), account.EditPath("Active"));
+}
+
 TEST_F(LibraryFiles, SavingAcrossFileSystemsCopiesAndACancelKeepsTheTemporaryEdit)
 {
     if (!fs::exists("/dev/shm")) GTEST_SKIP() << "no second file system";

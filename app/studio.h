@@ -1,0 +1,119 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "audio/audio_shell.h"
+#include "audio/audio_stream.h"
+#include "editing/editor.h"
+#include "library/edit_info.h"
+#include "library/editor_slot.h"
+#include "library/library_account.h"
+
+namespace tandrel::app {
+
+/** The recorder as the menus, keys and start-up reach it. Until a recorder is built in, the
+    plain one offers nothing (and the record commands stay disabled). */
+class RecorderLink
+{
+public:
+    virtual ~RecorderLink() = default;
+    virtual bool Available() const { return false; }
+    /** The Record command: starts a new recording, or stops the one under way. */
+    virtual void Record() {}
+    /** The Insert Record command: records into the active Edit at the cue line, or stops. */
+    virtual void InsertRecord() {}
+    /** The recording reached its length limit: it is stopped as its own command would. */
+    virtual void StopAtLimit() {}
+    /** Start-up: brings back recordings a crash interrupted. */
+    virtual void RecoverInterrupted() {}
+    /** The mono-mix recording switch. */
+    virtual void SetMonoMix(bool on) { monoMix_ = on; }
+    virtual bool MonoMix() const { return monoMix_; }
+    /** Drains the capture buffer into the recording (audio service). */
+    virtual void WriteRecordedData() {}
+    /** Drains the capture buffer for the meters while armed or paused (audio service). */
+    virtual void MonitorInput() {}
+    virtual uint64_t RecordedBytes() const { return 0; }
+
+private:
+    bool monoMix_ = false;
+};
+
+/** The program's state below its windows: the main stream with the Edit in the editor, the
+    active account and the recorder; and the program's side of the seams the subsystems
+    call (editor host, editor slot, audio shell, open-Edit facts). The displays it keeps
+    informed are the waveform and transport widgets, reached through `displays`. UI thread,
+    one for the program. */
+class Studio : public EditorHost,
+               public EditorSlot,
+               public AudioShell,
+               public OpenEditFacts
+{
+public:
+    Studio();
+    ~Studio() override;
+    Studio(const Studio&) = delete;
+    Studio& operator=(const Studio&) = delete;
+
+    /** The audio manager and main stream: installs the shells. */
+    void StartAudio();
+    /** Stops the transport and the input monitor and closes the main stream. */
+    void StopAudio();
+
+    AudioStream* Stream() { return stream_.get(); }
+    /** The active Edit and this host, as the editing commands take them. */
+    Editor CurrentEditor();
+    bool HasEdit() const { return stream_ && stream_->HasEdit(); }
+    EditView* View() { return HasEdit() ? stream_->reader.get() : nullptr; }
+    int TransportState() const { return stream_ ? stream_->State() : kStateStandby; }
+    bool RecordingPaused() const { return stream_ && stream_->recording && stream_->recordPaused; }
+
+    /** The active account of the current storage folder; false before storage is known. */
+    bool CurrentAccount(Account& account) const;
+
+    RecorderLink& Recorder() { return *recorder_; }
+    /** Replaces the recorder (null: the plain one). */
+    void UseRecorder(std::unique_ptr<RecorderLink> recorder);
+
+    /** The widgets that show audio: the display half of the audio shell. Null: nothing is
+        shown. */
+    AudioShell* displays = nullptr;
+    /** Called whenever the active Edit changed or was edited: title, menus, marker views. */
+    std::function<void()> editChanged;
+
+    // EditorHost
+    bool PlayerStopped() const override;
+    bool Recording() const override;
+    uint64_t RecordedBytes() const override;
+    bool TransportBusy() const override;
+    void RefreshDisplays() override;
+
+    // EditorSlot
+    bool OpenInEditor(const std::string& path, int& error) override;
+    void CloseEditor() override;
+    std::string ActivePath() const override;
+    void Refresh() override;
+
+    // AudioShell
+    void RefreshTransport() override;
+    void RedrawCue() override;
+    void RedrawCueAndOverview() override;
+    void FlagWaveformsForRefresh() override;
+    void EditChanged() override;
+    void ShowMeterReading(int32_t left, int32_t right, bool leftClip, bool rightClip) override;
+    void ClearMeterDisplays() override;
+    bool MetersOn() const override;
+    void WriteRecordedData() override;
+    void MonitorInput() override;
+
+    // OpenEditFacts
+    bool OpenEdit(std::string& path, EditInfo& facts) override;
+
+private:
+    std::unique_ptr<AudioStream> stream_;
+    std::unique_ptr<RecorderLink> recorder_;
+};
+
+} // namespace tandrel::app
