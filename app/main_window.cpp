@@ -161,7 +161,7 @@ MenuFacts MainWindow::CurrentFacts() const
         facts.libraryHasEdits = LibraryHasEdits(account);
         facts.canRestoreDeleted = DeletedFileAvailable(account);
     }
-    facts.zoomed = zoomed ? zoomed() : placeholderZoom_;
+    facts.zoomed = studio_.View() && studio_.View()->fineStep;
     facts.stereoFormat = AudioEngine().playbackFormat.channels == 2;
     facts.monoMixRecording = studio_.Recorder().MonoMix();
     facts.recorderAvailable = studio_.Recorder().Available();
@@ -278,23 +278,25 @@ bool MainWindow::EditCommand(int command)
 {
     Editor editor = studio_.CurrentEditor();
     switch (command) {
+    // Each command checks its own conditions; those that would change the file say so in
+    // Master view.
     case kCmdUndo:
-        if (CanUndo(editor)) UndoCommand(editor);
+        if (editor.HasEdit()) UndoCommand(editor);
         return true;
     case kCmdRedo:
-        if (CanRedo(editor)) RedoCommand(editor);
+        if (editor.HasEdit()) RedoCommand(editor);
         return true;
     case kCmdCut:
-        if (CanCut(editor)) CutCommand(editor);
+        if (editor.HasEdit()) CutCommand(editor);
         return true;
     case kCmdCopy:
-        if (CanCopy(editor)) CopyCommand(editor);
+        if (editor.HasEdit()) CopyCommand(editor);
         return true;
     case kCmdPaste:
         if (editor.HasEdit()) PasteCommand(editor);
         return true;
     case kCmdDelete:
-        if (CanDelete(editor)) DeleteCommand(editor);
+        if (editor.HasEdit()) DeleteCommand(editor);
         return true;
     case kCmdSelectAll:
         if (editor.HasEdit()) SelectAllCommand(editor);
@@ -316,11 +318,11 @@ bool MainWindow::EditCommand(int command)
         }
         return true;
     case kCmdZoom:
-        if (!editor.HasEdit()) return true;
-        if (toggleZoom)
-            toggleZoom();
-        else
-            placeholderZoom_ = !placeholderZoom_;
+        // Zoomed, the cue moves by single frames and the waveform shows them.
+        if (editor.HasEdit() && studio_.Stream()) {
+            ToggleFineStep(*studio_.Stream());
+            studio_.RefreshDisplays();
+        }
         return true;
     default:
         return false;
@@ -518,6 +520,8 @@ void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) SavePlacementSoon();
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && deactivated)
+        deactivated();
 }
 
 void MainWindow::SavePlacementSoon()

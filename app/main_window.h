@@ -44,10 +44,10 @@ public:
 
     /** The key handler of the waveform editor: true when it took the key. */
     std::function<bool(QKeyEvent* event, bool pressed)> keyHandler;
-    /** Zoom of the waveform view, and the Keyboard Commands window. */
-    std::function<bool()> zoomed;
-    std::function<void()> toggleZoom;
+    /** The Keyboard Commands window. */
     std::function<void()> showKeyboardCommands;
+    /** The window lost the keyboard: held keys are let go. */
+    std::function<void()> deactivated;
     /** Player button updates and finished players (the players handle them once built). */
     std::function<void(int message, int64_t parameter)> playerUpdate;
 
@@ -88,7 +88,6 @@ private:
     QTimer placementTimer_;
     bool shown_ = false;
     bool exitRequested_ = false;
-    bool placeholderZoom_ = false;
 };
 
 } // namespace tandrel::app

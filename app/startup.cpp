@@ -18,6 +18,7 @@
 #include "app/studio.h"
 #include "app/views.h"
 #include "audio/audio_devices.h"
+#include "audio/audio_devices_dialog.h"
 #include "audio/gain_control.h"
 #include "audio/output_mode.h"
 #include "audio/transport.h"
@@ -56,6 +57,15 @@ void PlaceWindow(MainWindow& window)
     if (placement.maximised) window.setWindowState(Qt::WindowMaximized);
 }
 
+// The main stream's render window covers the widest screen (10 ms a column) and the
+// playback ring's lead, so the waveform always finds its audio in it.
+uint32_t MainStreamViewSeconds()
+{
+    int widest = 0;
+    for (QScreen* screen : QGuiApplication::screens()) widest = std::max(widest, screen->geometry().width());
+    return uint32_t(std::max(widest, 1920) / 100 + 4);
+}
+
 // The storage folder: without it nothing can be recorded or opened, so the person is
 // asked for another one until it works.
 void SetUpStorage(QWidget* window)
@@ -67,63 +77,40 @@ void SetUpStorage(QWidget* window)
     RunFileLocationsDialog(window);
 }
 
-// The first turn of the loop: the user's preferences, the Edit open when the program last
-// closed, and recordings a crash left behind.
-void FirstPass(Studio& studio, MainWindow& window)
-{
-    const ActiveUser user = ApplyActiveUser();
-    studio.Recorder().SetMonoMix(user.monoMixRecording);
-    LoadOutputMode();
-    LoadScrubSettings();
-    AgcLoadSettings();
-    const AudioFormat& format = AudioEngine().recordingFormat;
-    AgcInit(format.sampleRate, format.channels, format.bitsPerSample);
-    std::string last;
-    if (ReadSettingText(kSettingTwoAttempts, kProductKey, "LastOpenFile", last, kSettingPathSize) &&
-        last.size() > 1 && ::access(last.c_str(), F_OK) == 0) {
-        int error = 0;
-        studio.OpenInEditor(last, error);
-    }
-    studio.Recorder().RecoverInterrupted();
-    window.ShowActiveEdit();
-    studio.RefreshDisplays();
-}
-
-void Shutdown(Studio& studio, AudioService& service)
-{
-    service.Stop();
-    if (AudioStream* stream = studio.Stream()) {
-        stream->Stop(false);
-        DisarmRecording(*stream);
-    }
-    WriteSettingText(kSettingTwoAttempts, kProductKey, "LastOpenFile", studio.ActivePath().c_str());
-    studio.StopAudio();
-    CloseAudioEngine();
-}
-
 } // namespace
 
-int RunTandrel(QApplication& application, long long startedMs)
-{
-    application.setApplicationName("Tandrel");
-    application.setOrganizationName("Halvern");
-    // One copy per user: a second start brings the first to the front and leaves.
-    if (InstanceGuard::ActivateRunningCopy()) return 0;
-    InstanceGuard guard;
-    if (!guard.Listen()) return InstanceGuard::ActivateRunningCopy() ? 0 : 0;
+Program::Program(Options options) : options_(options) {}
 
-    QtInteractionSink sink;
-    QtProgressViews progress;
+Program::~Program()
+{
+    Shutdown();
+}
+
+Program::Started Program::Start()
+{
+    // One copy per user: a second start brings the first to the front and leaves.
+    if (InstanceGuard::ActivateRunningCopy()) return Started::OtherCopyActivated;
+    guard_ = std::make_unique<InstanceGuard>();
+    if (!guard_->Listen()) {
+        // Another copy began to listen in the meantime.
+        InstanceGuard::ActivateRunningCopy();
+        return Started::OtherCopyActivated;
+    }
+    if (options_.qtSinks) {
+        sink_ = std::make_unique<QtInteractionSink>();
+        progress_ = std::make_unique<QtProgressViews>();
+    }
     InstallAudioDevicesWindow();
 
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     UpgradeSettings();
     LoadDefaultFormat();
 
-    Studio studio;
-    MainWindow window(studio);
-    PlaceWindow(window);
+    studio_ = std::make_unique<Studio>();
+    window_ = std::make_unique<MainWindow>(*studio_);
+    PlaceWindow(*window_);
 
+    Studio& studio = *studio_;
     AudioDeviceHooks hooks;
     hooks.setMainTargetFrequency = [&studio](uint32_t hz) {
         if (AudioStream* stream = studio.Stream()) stream->SetTargetFrequency(hz);
@@ -138,41 +125,98 @@ int RunTandrel(QApplication& application, long long startedMs)
     AgcLoadSettings();
     const AudioFormat& format = AudioEngine().recordingFormat;
     AgcInit(format.sampleRate, format.channels, format.bitsPerSample);
-    studio.StartAudio();
+    studio.StartAudio(MainStreamViewSeconds());
     LoadOutputMode();
 
-    SetUpStorage(&window);
-    AttachViews(window, studio);
+    SetUpStorage(window_.get());
+    AttachViews(*window_, studio);
 
-    guard.activate = [&window] { RaiseProgramWindow(&window); };
-    guard.request = [](const ProgramRequest& request) {
+    MainWindow* window = window_.get();
+    guard_->activate = [window] { RaiseProgramWindow(window); };
+    guard_->request = [](const ProgramRequest& request) {
         // Importing and SAM hand-overs are carried out by their own parts once built in;
         // until then the requests are taken and let go.
         DispatchProgramRequest(request, nullptr, nullptr);
     };
 
-    window.show();
-    AudioService service(studio);
-    service.Start();
+    window_->show();
+    service_ = std::make_unique<AudioService>(studio);
+    service_->Start();
+    running_ = true;
+    QTimer::singleShot(0, window_.get(), [this] { FirstPass(); });
+    return Started::Running;
+}
 
-    const bool exitWhenShown = !qEnvironmentVariableIsEmpty("TANDREL_EXIT_WHEN_SHOWN");
-    QTimer::singleShot(0, &window, [&] {
-        FirstPass(studio, window);
-        if (exitWhenShown) {
-            // Once the first pass has painted the window.
-            QTimer::singleShot(0, &window, [&] {
-                window.repaint();
-                std::printf("tandrel: window shown after %lld ms\n", SteadyNowMs() - startedMs);
-                std::fflush(stdout);
-                application.exit(0);
-            });
-        }
-    });
+// The first turn of the loop: the user's preferences, the Edit open when the program last
+// closed, and recordings a crash left behind.
+void Program::FirstPass()
+{
+    if (firstPassDone_ || !running_) return;
+    firstPassDone_ = true;
+    Studio& studio = *studio_;
+    const ActiveUser user = ApplyActiveUser();
+    studio.Recorder().SetMonoMix(user.monoMixRecording);
+    LoadOutputMode();
+    LoadScrubSettings();
+    AgcLoadSettings();
+    const AudioFormat& format = AudioEngine().recordingFormat;
+    AgcInit(format.sampleRate, format.channels, format.bitsPerSample);
+    std::string last;
+    if (ReadSettingText(kSettingTwoAttempts, kProductKey, "LastOpenFile", last, kSettingPathSize) &&
+        last.size() > 1 && ::access(last.c_str(), F_OK) == 0) {
+        int error = 0;
+        studio.OpenInEditor(last, error);
+    }
+    studio.Recorder().RecoverInterrupted();
+    window_->ShowActiveEdit();
+    studio.RefreshDisplays();
+}
 
-    const int code = application.exec();
-    window.hide();
-    Shutdown(studio, service);
+void Program::Shutdown()
+{
+    if (!running_) return;
+    running_ = false;
+    window_->hide();
+    service_->Stop();
+    Studio& studio = *studio_;
+    if (AudioStream* stream = studio.Stream()) {
+        stream->Stop(false);
+        DisarmRecording(*stream);
+    }
+    WriteSettingText(kSettingTwoAttempts, kProductKey, "LastOpenFile", studio.ActivePath().c_str());
+    studio.StopAudio();
+    CloseAudioEngine();
     SetAudioDeviceHooks({});
+    SetAudioDevicesPresenter({});
+    service_.reset();
+    window_.reset();
+    studio_.reset();
+    progress_.reset();
+    sink_.reset();
+    guard_.reset();
+}
+
+int RunTandrel(QApplication& application, long long startedMs)
+{
+    application.setApplicationName("Tandrel");
+    application.setOrganizationName("Halvern");
+    Program::Options options;
+    options.startedMs = startedMs;
+    Program program(options);
+    if (program.Start() == Program::Started::OtherCopyActivated) return 0;
+
+    if (!qEnvironmentVariableIsEmpty("TANDREL_EXIT_WHEN_SHOWN")) {
+        // After the first pass, once the window has been painted.
+        QTimer::singleShot(0, &program.Window(), [&] {
+            program.FirstPass();
+            program.Window().repaint();
+            std::printf("tandrel: window shown after %lld ms\n", SteadyNowMs() - startedMs);
+            std::fflush(stdout);
+            application.exit(0);
+        });
+    }
+    const int code = application.exec();
+    program.Shutdown();
     return code;
 }
 

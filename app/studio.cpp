@@ -22,10 +22,10 @@ Studio::~Studio()
     StopAudio();
 }
 
-void Studio::StartAudio()
+void Studio::StartAudio(uint32_t viewSeconds)
 {
     if (stream_) return;
-    stream_ = std::make_unique<AudioStream>(kRecentSeconds, false, false, 0);
+    stream_ = std::make_unique<AudioStream>(kRecentSeconds, false, false, 0, viewSeconds);
     InstallAudioShell(this);
     InstallOpenEditFacts(this);
 }
@@ -165,6 +165,8 @@ bool Studio::MetersOn() const
 void Studio::WriteRecordedData()
 {
     recorder_->WriteRecordedData();
+    // The recording view scrolls as the new audio arrives.
+    if (displays) displays->RedrawCue();
 }
 
 void Studio::MonitorInput()

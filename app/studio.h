@@ -57,8 +57,9 @@ public:
     Studio(const Studio&) = delete;
     Studio& operator=(const Studio&) = delete;
 
-    /** The audio manager and main stream: installs the shells. */
-    void StartAudio();
+    /** The audio manager and the main stream, whose render window holds `viewSeconds`;
+        installs the shells. */
+    void StartAudio(uint32_t viewSeconds = 0);
     /** Stops the transport and the input monitor and closes the main stream. */
     void StopAudio();
 
