@@ -291,6 +291,7 @@ bool AudioStream::AllocateRecentAudio(uint32_t bytesPerSecond)
 {
     try {
         recentAudioRing.assign(size_t(recentSeconds) * bytesPerSecond, 0);
+        recentAudioWritten = 0;
     } catch (const std::bad_alloc&) {
         recentAudioRing = {};
         return false;
@@ -301,6 +302,23 @@ bool AudioStream::AllocateRecentAudio(uint32_t bytesPerSecond)
 void AudioStream::FreeRecentAudio()
 {
     recentAudioRing = {};
+    recentAudioWritten = 0;
+}
+
+void AudioStream::AppendRecentAudio(const uint8_t* bytes, uint32_t count)
+{
+    const size_t size = recentAudioRing.size();
+    if (size == 0 || count == 0) return;
+    recentAudioWritten += count;
+    if (count > size) {
+        bytes += count - size;
+        count = uint32_t(size);
+    }
+    // Where the kept bytes begin: the newest byte lands just before recentAudioWritten.
+    const size_t at = size_t((recentAudioWritten - count) % size);
+    const size_t first = std::min<size_t>(count, size - at);
+    std::memcpy(recentAudioRing.data() + at, bytes, first);
+    std::memcpy(recentAudioRing.data(), bytes + first, count - first);
 }
 
 uint64_t AudioStream::HeardPosition() const

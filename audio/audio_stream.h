@@ -98,6 +98,9 @@ public:
         (recentSeconds of it). False when memory is short. */
     bool AllocateRecentAudio(uint32_t bytesPerSecond);
     void FreeRecentAudio();
+    /** Appends recorded audio to the recent-audio ring, overwriting the oldest bytes; a
+        block longer than the ring keeps its end. Nothing without a ring. */
+    void AppendRecentAudio(const uint8_t* bytes, uint32_t count);
 
     // The stream's record.
     std::unique_ptr<SoundBuffer> secondary; // the ring, or none
@@ -118,6 +121,9 @@ public:
     std::unique_ptr<EditView> reader;
     uint8_t recentSeconds;
     std::vector<uint8_t> recentAudioRing;
+    /** Bytes ever appended to the recent-audio ring since it was allocated; the newest byte
+        sits at (recentAudioWritten - 1) mod its size. The recording view draws from it. */
+    uint64_t recentAudioWritten = 0;
     uint64_t endPosition = kNoEnd;
     const bool isCart;
     const bool isDeck;

@@ -94,9 +94,9 @@ void AddScaled(int32_t* into, const uint8_t* bytes, uint32_t samples, int32_t ga
 
 } // namespace
 
-const int16_t* RecordMixer::Mix(const RingPieces& captured, int32_t recordLevel,
-                                bool softwareFader, std::span<MixRing* const> rings,
-                                uint32_t& bytes)
+int16_t* RecordMixer::Mix(const RingPieces& captured, int32_t recordLevel,
+                          bool softwareFader, std::span<MixRing* const> rings,
+                          uint32_t& bytes)
 {
     RingPieces input = captured;
     if (uint64_t(input.size[0]) + input.size[1] > kMaxBytes) {

@@ -68,9 +68,10 @@ public:
         the first piece is used. `recordLevel` is 16.16 (0 mutes the input); with
         `softwareFader` false the input goes in unscaled. Each ring in `rings` (carts, then
         decks) that holds at least as many bytes adds them, scaled by its gain. Returns the
-        16-bit result, valid until the next call; `bytes` is its length. */
-    const int16_t* Mix(const RingPieces& captured, int32_t recordLevel, bool softwareFader,
-                       std::span<MixRing* const> rings, uint32_t& bytes);
+        16-bit result, valid until the next call, which the caller may change in place;
+        `bytes` is its length. */
+    int16_t* Mix(const RingPieces& captured, int32_t recordLevel, bool softwareFader,
+                 std::span<MixRing* const> rings, uint32_t& bytes);
 
 private:
     std::vector<int32_t> accumulator_ = std::vector<int32_t>(kMaxBytes / 2);

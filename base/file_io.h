@@ -1,7 +1,10 @@
 #pragma once
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
-#include <unistd.h>
+#include <string>
 
 namespace tandrel {
 
@@ -17,6 +20,19 @@ inline uint64_t ReadFullyAt(int fd, uint8_t* bytes, uint64_t count, uint64_t off
         done += uint64_t(n);
     }
     return done;
+}
+
+/** Puts the folder entry of `filePath` on the disk, so that a file just created or renamed
+    there survives a power loss. Any thread. */
+inline bool SyncParentFolder(const std::string& filePath)
+{
+    const size_t slash = filePath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : filePath.substr(0, slash + 1);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 } // namespace tandrel

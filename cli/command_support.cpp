@@ -6,10 +6,14 @@
 #include <iostream>
 #include <system_error>
 
+#include "audio/audio_devices.h"
 #include "cli/relay_sinks.h"
 #include "cli/usage.h"
 #include "cli/edit_commands.h"
 #include "edit/edit_view.h"
+#include "settings/path_checks.h"
+#include "settings/setting_defaults.h"
+#include "settings/storage.h"
 
 namespace tandrel::cli {
 
@@ -76,6 +80,41 @@ bool OpenViewOrExplain(const std::string& command, EditView& view, const std::st
         return false;
     }
     if (master) view.SetMasterView(true, false);
+    return true;
+}
+
+bool PrepareStorage(const std::string& command, const std::string& folder)
+{
+    if (folder.empty()) {
+        if (SetUpFileStorage()) return true;
+        std::cerr << command << ": cannot use the storage folder " << ResolveStorageFolder() << "\n";
+        return false;
+    }
+    if (folder.front() != '/') {
+        std::cerr << command << ": --storage needs an absolute folder, not \"" << folder << "\"\n";
+        return false;
+    }
+    KeepStorageFolder(folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder);
+    if (CreateFolderPath(StoragePath(StorageSubfolder::Library))) return true;
+    std::cerr << command << ": cannot create the Library in " << folder << "\n";
+    return false;
+}
+
+bool OpenAudioDevices(const std::string& command, const AudioFormat& format)
+{
+    AudioEngineState& engine = AudioEngine();
+    engine.playbackFormat = format;
+    engine.followSystemDefaults = ReadNumberSetting("UseWinDefaultAudio") != 0;
+    EnumerateAudioDevices();
+    TestCaptureDevices();
+    if (!ChooseAudioDevices()) {
+        engine.followSystemDefaults = true;
+        ChooseAudioDevices();
+    }
+    if (InitDirectSound(format, true) != 0) {
+        std::cerr << command << ": the audio device cannot be opened\n";
+        return false;
+    }
     return true;
 }
 

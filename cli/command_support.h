@@ -8,6 +8,7 @@
 
 namespace tandrel {
 class EditView;
+struct AudioFormat;
 }
 
 namespace tandrel::cli {
@@ -32,5 +33,14 @@ bool PathExists(const std::string& path);
     why on stderr, unless the library already has, and returns false. */
 bool OpenViewOrExplain(const std::string& command, EditView& view, const std::string& path,
                        bool master);
+
+/** Uses `folder` as the storage folder, or the one the settings name when it is empty,
+    creating what is missing. False after telling the user why not. */
+bool PrepareStorage(const std::string& command, const std::string& folder);
+
+/** Opens the audio devices of the backend TANDREL_AUDIO names for `format`: the saved choice
+    when it is listed, else the system's default devices (there is no dialog to choose
+    with). False after telling the user. */
+bool OpenAudioDevices(const std::string& command, const AudioFormat& format);
 
 } // namespace tandrel::cli

@@ -137,13 +137,7 @@ int EditExtractCommand(const std::vector<std::string>& words)
     view.rightMark = range->to;
     uint64_t start = 0, end = 0;
     bool ok = view.WriteSelectionToEdit(target, start, end) == 0 && end > start;
-    if (ok) {
-        const uint64_t bytesPerSecond =
-            uint64_t(target.bitsPerSample / 8) * target.channels * target.sampleRate;
-        const auto centiseconds = uint32_t((end - start) * 100 / bytesPerSecond);
-        for (int i = 0; i < 3; ++i) target.EditSetLength(centiseconds, i);
-        ok = target.EditPushStep(kStepInsert, 0, EditSegment::Audio(start, end), kRecordBaseStep);
-    }
+    if (ok) ok = PushBaseStep(target, start, end);
     target.EditClose();
     if (!ok) {
         // The new Edit is ours and holds nothing usable: take it away again.

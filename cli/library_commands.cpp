@@ -34,24 +34,6 @@ public:
     EditView view{2};
 };
 
-// Uses `folder` as the storage folder, or the one the settings name, creating what is missing.
-bool PrepareStorage(const std::string& command, const std::string& folder)
-{
-    if (folder.empty()) {
-        if (SetUpFileStorage()) return true;
-        std::cerr << command << ": cannot use the storage folder " << ResolveStorageFolder() << "\n";
-        return false;
-    }
-    if (folder.front() != '/') {
-        std::cerr << command << ": --storage needs an absolute folder, not \"" << folder << "\"\n";
-        return false;
-    }
-    KeepStorageFolder(folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder);
-    if (CreateFolderPath(StoragePath(StorageSubfolder::Library))) return true;
-    std::cerr << command << ": cannot create the Library in " << folder << "\n";
-    return false;
-}
-
 struct ListedEdit
 {
     std::string title;

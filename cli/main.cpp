@@ -10,6 +10,7 @@
 #include "cli/devices_command.h"
 #include "cli/edit_commands.h"
 #include "cli/play_command.h"
+#include "cli/record_command.h"
 #include "cli/usage.h"
 
 int main(int argc, char** argv)
@@ -41,6 +42,10 @@ int main(int argc, char** argv)
         status = DevicesCommand({words.begin() + 1, words.end()});
     } else if (!words.empty() && words[0] == "play") {
         status = PlayCommand({words.begin() + 1, words.end()});
+    } else if (!words.empty() && words[0] == "record") {
+        status = RecordCommand({words.begin() + 1, words.end()});
+    } else if (!words.empty() && words[0] == "recover") {
+        status = RecoverCommand({words.begin() + 1, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "extract") {
         status = EditExtractCommand({words.begin() + 2, words.end()});
     } else {

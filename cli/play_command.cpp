@@ -97,21 +97,7 @@ int PlayCommand(const std::vector<std::string>& words)
 
     AudioFormat format;
     MakeFormat(format, view.sampleRate, view.bitsPerSample, view.channels);
-    AudioEngine().playbackFormat = format;
-    // No dialog here to choose devices with: the saved choice when it is listed, else the
-    // system's default devices.
-    AudioEngineState& engine = AudioEngine();
-    engine.followSystemDefaults = ReadNumberSetting("UseWinDefaultAudio") != 0;
-    EnumerateAudioDevices();
-    TestCaptureDevices();
-    if (!ChooseAudioDevices()) {
-        engine.followSystemDefaults = true;
-        ChooseAudioDevices();
-    }
-    if (InitDirectSound(format, true) != 0) {
-        std::cerr << "play: the audio device cannot be opened\n";
-        return kExitFailed;
-    }
+    if (!OpenAudioDevices(kCommand, format)) return kExitFailed;
     SoundDevice& device = *AudioEngine().playbackDevice;
 
     stream.reverse = reverse;

@@ -49,17 +49,15 @@ bool RefersPastData(const EditRecord& record, uint32_t channels, uint64_t dataLe
     return usesData && (record.segment.dataEnd > dataLength || record.segment.dataStart > dataLength);
 }
 
-void SyncParentFolder(const std::string& filePath)
-{
-    size_t slash = filePath.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : filePath.substr(0, slash + 1);
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 } // namespace
+
+bool HistoryRefersPast(const EditFile& edit, uint64_t dataLength)
+{
+    for (const std::vector<EditRecord>* list : {&edit.undo, &edit.redo})
+        for (const EditRecord& record : *list)
+            if (RefersPastData(record, edit.channels, dataLength)) return true;
+    return false;
+}
 
 std::string TitleFromEditPath(const std::string& path)
 {
@@ -412,6 +410,17 @@ int EditFile::EditEndData(uint64_t& start, uint64_t& end)
     }
     start = appendStart - dataOffset;
     end = committedEnd - dataOffset;
+    return 0;
+}
+
+int EditFile::EditFlush()
+{
+    if (fd_ < 0) return -1;
+    if (::fdatasync(fd_) != 0) {
+        lastError_ = errno;
+        ReportError("EditWrite: Error (%d) writing file %s.", lastError_, title.c_str());
+        return -1;
+    }
     return 0;
 }
 

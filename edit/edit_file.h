@@ -65,6 +65,10 @@ public:
     int EditEndData(uint64_t& start, uint64_t& end);
     /** Abandons the append: cuts the file back to where it was committed. 0 or -1. */
     int EditEndData();
+    /** Puts what an append has written so far on the disk, without committing it (the size
+        fields stay as they were). A long append (a recording) calls it now and then so that a
+        crash loses at most the audio since the last call. 0, or -1 (reported). */
+    int EditFlush();
     /** Cuts the sample data to `length` bytes and rewrites both size fields. */
     bool EditTruncateData(uint64_t length);
 
@@ -115,6 +119,15 @@ private:
     uint32_t lastMarkerId_ = 0;
     bool hasIssuedMarkerId_ = false;
 };
+
+/** Makes [start, end) of the data chunk the whole Edit: the three lengths become its
+    duration and the base step (an insert at 0 that cannot be undone) is pushed. False when
+    the step cannot be saved. */
+bool PushBaseStep(EditFile& edit, uint64_t start, uint64_t end);
+
+/** True when a step of either list places audio from the data chunk beyond its first
+    `dataLength` bytes. */
+bool HistoryRefersPast(const EditFile& edit, uint64_t dataLength);
 
 /** The file name without its folder. */
 std::string TitleFromEditPath(const std::string& path);

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <unordered_set>
 
 #include "edit/edit_file.h"
@@ -34,6 +36,15 @@ bool EditFile::EditPushStep(uint32_t type, uint64_t position, const EditSegment&
     std::vector<EditRecord> records;
     records.push_back(std::move(record));
     return EditPushStep(std::move(records));
+}
+
+bool PushBaseStep(EditFile& edit, uint64_t start, uint64_t end)
+{
+    const uint64_t bytesPerSecond = uint64_t(edit.bitsPerSample / 8) * edit.channels * edit.sampleRate;
+    if (bytesPerSecond == 0 || end < start) return false;
+    const auto centiseconds = uint32_t(std::min<uint64_t>((end - start) * 100 / bytesPerSecond, UINT32_MAX));
+    for (int i = 0; i < 3; ++i) edit.EditSetLength(centiseconds, i);
+    return edit.EditPushStep(kStepInsert, 0, EditSegment::Audio(start, end), kRecordBaseStep);
 }
 
 int EditFile::EditUndo()

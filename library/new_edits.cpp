@@ -119,13 +119,7 @@ bool NewEdit(EditView& source, const Account& account, bool fromSelection, bool 
     uint64_t start = 0, end = 0;
     bool ok = source.WriteSelectionToEdit(*target, start, end, texts) == 0 &&
               !source.copyCancelled && end > start;
-    if (ok) {
-        const uint64_t bytesPerSecond =
-            uint64_t(target->bitsPerSample / 8) * target->channels * target->sampleRate;
-        for (int i = 0; i < 3; ++i)
-            target->EditSetLength(uint32_t((end - start) * 100 / bytesPerSecond), i);
-        ok = target->EditPushStep(kStepInsert, 0, EditSegment::Audio(start, end), kRecordBaseStep);
-    }
+    if (ok) ok = PushBaseStep(*target, start, end);
     source.leftMark = kept.leftMark;
     source.rightMark = kept.rightMark;
     source.SetCursor(kept.cursor, true);

@@ -1,0 +1,44 @@
+#include "recording/recorder_shell.h"
+
+#include "audio/audio_stream.h"
+#include "library/new_edits.h"
+#include "recording/capture_drain.h"
+
+namespace tandrel {
+
+namespace {
+RecorderShell gDefaultShell;
+RecorderShell* gShell = &gDefaultShell;
+} // namespace
+
+bool RecorderShell::ChooseTitle(const Account& account, std::string& title)
+{
+    return AskForNewTitle(account, title);
+}
+
+void RecorderShell::OpenRecordedEdit(const std::string& path)
+{
+    if (AudioStream* main = MainStream()) ManagerSetEdit(*main, path);
+}
+
+RecorderShell& TheRecorderShell()
+{
+    return *gShell;
+}
+
+void InstallRecorderShell(RecorderShell* shell)
+{
+    gShell = shell ? shell : &gDefaultShell;
+}
+
+void RecorderAudioShell::WriteRecordedData()
+{
+    tandrel::WriteRecordedData();
+}
+
+void RecorderAudioShell::MonitorInput()
+{
+    tandrel::MonitorInput();
+}
+
+} // namespace tandrel

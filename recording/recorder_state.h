@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "edit/edit_file.h"
+
+namespace tandrel {
+
+/** What kind of recording is under way. */
+enum RecordingKind : int
+{
+    kNotRecording = 0,
+    kNewRecording = 1,    // into the temporary Edit, saved as a new Edit at stop
+    kInsertRecording = 2, // appended to the open Edit, inserted at the cue line at stop
+};
+
+/** Free space kept back on the Library's drive: a recording stops before eating into it. */
+inline constexpr uint64_t kRecordingReserveBytes = 0x6400000; // 100 MiB
+/** A recording stops by itself after this long unless "NoRecordLimit" is set. */
+inline constexpr uint64_t kRecordingTimeLimitCentiseconds = 1800000; // 5 hours
+/** Appended audio is flushed to the disk after at most this much of it. */
+inline constexpr uint32_t kFlushIntervalSeconds = 1;
+
+/** The program's one recording. UI thread. */
+struct RecorderState
+{
+    int kind = kNotRecording;
+    /** The file receiving the audio: `tempFile` for a new recording, the open Edit's file for
+        an insert recording; null when not recording. */
+    EditFile* file = nullptr;
+    std::unique_ptr<EditFile> tempFile;
+    std::string tempPath;
+    uint64_t totalRecorded = 0;
+    /** Bytes the recording may take: the free space at its start, less the reserve. */
+    uint64_t freeSpaceLimit = 0;
+    uint64_t insertPosition = 0;
+    uint32_t displayCalls = 0;
+    /** Stereo input is recorded as the mono average of each frame ("Mono Mix Recording"). */
+    bool monoFold = false;
+    /** The captured input is mixed with the carts and decks ("DisableSoftwareMix" is 0). */
+    bool softwareMix = true;
+    /** "NoRecordLimit": no time limit. */
+    bool noTimeLimit = false;
+    /** The record fader's gain for the software mix, 16.16; the fader works in software
+        because the program drives no hardware mixer. */
+    int32_t recordGain = 0x10000;
+    bool softwareFader = true;
+    /** Bytes already put on the disk by EditFlush. */
+    uint64_t flushedTotal = 0;
+    /** The title the next new recording is saved under without asking; empty: ask. */
+    std::string presetTitle;
+    /** The stop request for a reached limit has gone out (once per recording). */
+    bool limitPosted = false;
+
+    // What the limits are measured against; tests scale them down.
+    uint64_t reserveBytes = kRecordingReserveBytes;
+    uint64_t timeLimitCentiseconds = kRecordingTimeLimitCentiseconds;
+};
+
+RecorderState& Recorder();
+
+/** Loads the switches the recording path reads on every block: the mono fold (UserFlags),
+    "DisableSoftwareMix" and "NoRecordLimit". At start-up, after the active user changes and
+    when a recording starts. */
+void LoadRecorderSettings();
+
+} // namespace tandrel

@@ -1,0 +1,401 @@
+// New and insert recordings through the File device: what was captured is what the Edit
+// holds, after the mono fold, the gain control or the software mix where they are on.
+#include <filesystem>
+
+#include "audio/audio_devices.h"
+#include "audio/gain_control.h"
+#include "audio/transport.h"
+#include "editing/markers.h"
+#include "editing/undo_redo.h"
+#include "editing_test_support.h"
+#include "library/edit_map.h"
+#include "library/library_account.h"
+#include "recording/capture_drain.h"
+#include "recording/recorder.h"
+#include "recording_test_support.h"
+#include "settings/settings_store.h"
+#include "settings/user.h"
+
+namespace tandrel::test {
+namespace {
+
+int16_t SampleAt(const Bytes& audio, size_t index)
+{
+    return int16_t(uint16_t(audio[index * 2] | audio[index * 2 + 1] << 8));
+}
+
+Bytes FoldedToMono(const Bytes& stereo)
+{
+    Bytes folded = stereo;
+    for (size_t frame = 0; frame < stereo.size() / 4; ++frame) {
+        const auto mono = int16_t((int32_t(SampleAt(stereo, frame * 2)) + SampleAt(stereo, frame * 2 + 1)) / 2);
+        for (size_t side = 0; side < 2; ++side) {
+            folded[frame * 4 + side * 2] = uint8_t(mono & 0xFF);
+            folded[frame * 4 + side * 2 + 1] = uint8_t((mono >> 8) & 0xFF);
+        }
+    }
+    return folded;
+}
+
+int32_t Peak(const Bytes& audio)
+{
+    int32_t peak = 0;
+    for (size_t i = 0; i < audio.size() / 2; ++i) peak = std::max(peak, std::abs(int32_t(SampleAt(audio, i))));
+    return peak;
+}
+
+void SetNumber(const char* name, uint32_t value)
+{
+    ASSERT_TRUE(WriteSettingNumber(kSettingTwoAttempts, kProductKey, name, value));
+}
+
+class NewRecording : public RecordingTest
+{
+};
+
+TEST_F(NewRecording, BecomesAnEditOfTheAccountHoldingWhatWasCaptured)
+{
+    Recorder().presetTitle = "Morning show";
+    RecordCommand();
+    ASSERT_EQ(CurrentRecordingKind(), kNewRecording);
+    EXPECT_EQ(main->State(), kStateRecording);
+    RecordBytes(2 * kBytesPerSecond);
+    StopRecording();
+
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    EXPECT_EQ(shell.recordedPath, EditPath("Morning show"));
+    EXPECT_TRUE(Transport().recordingArmed) << "the input is monitored again after the stop";
+    EXPECT_FALSE(FileExists(library + "/KD4TempEdit.kdw"));
+    EXPECT_EQ(Render(shell.recordedPath), Input(0, 2 * kBytesPerSecond));
+
+    EditFile edit;
+    ASSERT_TRUE(edit.EditOpen(shell.recordedPath, false, true));
+    ASSERT_EQ(edit.undo.size(), 1u);
+    EXPECT_TRUE(edit.undo[0].flags & kRecordBaseStep);
+    EXPECT_EQ(edit.undo[0].segment.dataStart, 0u);
+    EXPECT_EQ(edit.undo[0].segment.dataEnd, edit.EditDataLength());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(edit.EditGetLength(i), 200u) << "length " << i;
+    edit.EditClose();
+
+    Account account;
+    ASSERT_TRUE(ActiveAccount(account));
+    EditMap* map = GetEditMap(account.location, account.name);
+    ASSERT_NE(map, nullptr);
+    EditInfo info;
+    EXPECT_TRUE(MapLookup(map, "Morning show", info));
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.sampleRate, kRate);
+    ReleaseEditMap(map);
+}
+
+TEST_F(NewRecording, TakesItsTitleFromThePersonOrFallsBackToADatedOne)
+{
+    messages.ScriptText("Interview");
+    RecordCommand();
+    RecordBytes(kBytesPerSecond / 2);
+    StopRecording();
+    EXPECT_EQ(shell.recordedPath, EditPath("Interview"));
+
+    // Cancelling the name leaves the recording in the Library all the same.
+    messages.ScriptText(std::nullopt);
+    RecordCommand();
+    RecordBytes(kBytesPerSecond / 2);
+    StopRecording();
+    const std::string title = std::filesystem::path(shell.recordedPath).stem().string();
+    EXPECT_TRUE(title.starts_with("Recording 20")) << title;
+    EXPECT_EQ(Render(shell.recordedPath), Input(kBytesPerSecond / 2, kBytesPerSecond / 2));
+}
+
+struct PathCase
+{
+    const char* name;
+    bool monoFold;
+    bool softwareMix;
+    int32_t recordGain;
+    Bytes (*expected)(const Bytes& input);
+};
+
+TEST_F(NewRecording, GoesThroughTheMonoFoldAndTheSoftwareMix)
+{
+    const PathCase cases[] = {
+        {"plain", false, true, 0x10000, [](const Bytes& in) { return in; }},
+        {"mono fold", true, true, 0x10000, FoldedToMono},
+        {"muted by the record fader", false, true, 0, [](const Bytes& in) { return Bytes(in.size(), 0); }},
+        {"fader ignored without the mix", false, false, 0, [](const Bytes& in) { return in; }},
+        {"half gain", false, true, 0x8000,
+         [](const Bytes& in) {
+             Bytes out = in;
+             for (size_t i = 0; i < in.size() / 2; ++i) {
+                 const auto s = int16_t(int32_t(SampleAt(in, i)) * 0x8000 >> 16);
+                 out[i * 2] = uint8_t(s & 0xFF);
+                 out[i * 2 + 1] = uint8_t((s >> 8) & 0xFF);
+             }
+             return out;
+         }},
+    };
+    uint64_t consumed = 0;
+    for (const PathCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        UserFlags flags = ReadUserFlags();
+        flags.Set(UserFlags::kMonoMixRecording, c.monoFold);
+        ASSERT_TRUE(WriteUserFlags(flags));
+        SetNumber("DisableSoftwareMix", c.softwareMix ? 0 : 1);
+        Recorder().presetTitle = c.name;
+        RecordCommand();
+        Recorder().recordGain = c.recordGain;
+        RecordBytes(kBytesPerSecond / 2);
+        StopRecording();
+        EXPECT_EQ(Render(EditPath(c.name)), c.expected(Input(consumed, kBytesPerSecond / 2)));
+        consumed += kBytesPerSecond / 2;
+    }
+}
+
+TEST_F(NewRecording, GainControlKeepsPeaksUnderItsTarget)
+{
+    // The input peaks near 30000, above the -1 dB target (29204): every sample that would
+    // pass it pulls the gain down at once, so nothing recorded goes over.
+    ASSERT_GT(Peak(Input(0, kBytesPerSecond)), 29500);
+    SetNumber("AGCEnable", 1);
+    AgcLoadSettings();
+    Recorder().presetTitle = "Levelled";
+    RecordCommand();
+    RecordBytes(kBytesPerSecond);
+    StopRecording();
+    const Bytes recorded = Render(EditPath("Levelled"));
+    ASSERT_EQ(recorded.size(), kBytesPerSecond);
+    EXPECT_LE(Peak(recorded), 29204 + 1);
+    EXPECT_NE(recorded, Input(0, kBytesPerSecond));
+}
+
+TEST_F(NewRecording, PauseWritesNothingAndRecordResumesTheSameRecording)
+{
+    Recorder().presetTitle = "Paused";
+    RecordCommand();
+    RecordBytes(kBytesPerSecond / 2);
+    SetRecordingPaused(true);
+    EXPECT_STREQ(StreamStateText(main->State(), main->recordPaused), "PAUSED");
+    PumpUnrecorded(kRate / 2);
+    EXPECT_EQ(RecordedBytes(), kBytesPerSecond / 2);
+    const std::string tempPath = Recorder().tempPath;
+
+    RecordCommand(); // resumes
+    EXPECT_EQ(CurrentRecordingKind(), kNewRecording);
+    EXPECT_EQ(Recorder().tempPath, tempPath);
+    EXPECT_FALSE(main->recordPaused);
+    RecordBytes(kBytesPerSecond / 2);
+    StopRecording();
+
+    Bytes expected = Input(0, kBytesPerSecond / 2);
+    const Bytes after = Input(kBytesPerSecond, kBytesPerSecond / 2);
+    expected.insert(expected.end(), after.begin(), after.end());
+    EXPECT_EQ(Render(EditPath("Paused")), expected);
+}
+
+TEST_F(NewRecording, StopWhilePausedSavesTheRecording)
+{
+    Recorder().presetTitle = "Stopped while paused";
+    RecordCommand();
+    RecordBytes(kBytesPerSecond / 4);
+    SetRecordingPaused(true);
+    StopRecording();
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    EXPECT_EQ(Render(EditPath("Stopped while paused")), Input(0, kBytesPerSecond / 4));
+}
+
+TEST_F(NewRecording, FollowsTheNotificationSegmentsWhenPositionsCannotBeRead)
+{
+    AudioEngine().needsCaptureNotify = true;
+    Recorder().presetTitle = "Notified";
+    RecordCommand();
+    ASSERT_EQ(CurrentRecordingKind(), kNewRecording);
+    const uint32_t segment = 2 * kBytesPerSecond / 60; // a thirtieth of a second
+    ASSERT_EQ(AudioEngine().captureDevice->Pump(segment / kFrameBytes - 1), kAudioOk);
+    ASSERT_EQ(WriteRecordedData(), 0);
+    EXPECT_EQ(RecordedBytes(), 0u) << "nothing before the first segment is complete";
+    ASSERT_EQ(AudioEngine().captureDevice->Pump(1), kAudioOk);
+    ASSERT_EQ(WriteRecordedData(), 0);
+    EXPECT_EQ(RecordedBytes(), segment);
+    // Three more segments and a half: the half is still open when the recording stops.
+    ASSERT_EQ(AudioEngine().captureDevice->Pump(segment * 7 / 2 / kFrameBytes), kAudioOk);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(WriteRecordedData(), 0);
+    EXPECT_EQ(RecordedBytes(), 4u * segment);
+    StopRecording();
+    const Bytes recorded = Render(EditPath("Notified"));
+    EXPECT_EQ(recorded.size(), 4u * segment);
+    EXPECT_TRUE(recorded == Input(0, 4 * segment));
+}
+
+struct LimitCase
+{
+    const char* name;
+    bool timeLimit;        // else the free space runs out
+    bool noRecordLimit;    // "NoRecordLimit" set
+    bool stopsByItself;
+};
+
+TEST_F(NewRecording, StopsAtItsLimits)
+{
+    const LimitCase cases[] = {
+        {"one second of time", true, false, true},
+        {"time ignored with NoRecordLimit", true, true, false},
+        {"free space runs out", false, false, true},
+        {"free space counts also with NoRecordLimit", false, true, true},
+    };
+    for (const LimitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetNumber("NoRecordLimit", c.noRecordLimit ? 1 : 0);
+        shell.stopRequests = 0;
+        Recorder().presetTitle = c.name;
+        RecordCommand();
+        ASSERT_EQ(CurrentRecordingKind(), kNewRecording);
+        if (c.timeLimit)
+            Recorder().timeLimitCentiseconds = 100;
+        else
+            Recorder().freeSpaceLimit = kBytesPerSecond;
+        bool reached = false;
+        uint64_t reachedAt = 0;
+        for (int tenth = 0; tenth < 15; ++tenth) {
+            RecordBytes(kBytesPerSecond / 10);
+            if (!reached && RecordingLimitReached()) {
+                reached = true;
+                reachedAt = RecordedBytes();
+            }
+        }
+        EXPECT_EQ(reached, c.stopsByItself);
+        EXPECT_EQ(shell.stopRequests, c.stopsByItself ? 1 : 0) << "one request however often it is checked";
+        if (c.stopsByItself) {
+            EXPECT_EQ(reachedAt, kBytesPerSecond + kBytesPerSecond / 10);
+        }
+        StopRecording();
+        Recorder().timeLimitCentiseconds = kRecordingTimeLimitCentiseconds;
+    }
+}
+
+TEST_F(NewRecording, DoesNotStartWithoutTheReserveOfFreeSpace)
+{
+    Recorder().reserveBytes = ~uint64_t{0} / 2;
+    RecordCommand();
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].title, "Sorry!");
+    EXPECT_EQ(messages.Messages()[0].text,
+              "You're out of disk space.  There is no room left to make another recording.");
+    EXPECT_FALSE(FileExists(library + "/KD4TempEdit.kdw"));
+
+    // The insert recording is refused the same way.
+    ASSERT_TRUE(MakeEdit(dir.File("open.kdw"), {2, kRate, 16}, kBytesPerSecond, kBytesPerSecond));
+    ASSERT_EQ(ManagerSetEdit(*main, dir.File("open.kdw")), 0);
+    InsertRecordCommand();
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    EXPECT_EQ(messages.Messages().size(), 2u);
+}
+
+class InsertRecording : public RecordingTest
+{
+protected:
+    void SetUp() override
+    {
+        RecordingTest::SetUp();
+        path = dir.File("show.kdw");
+        ASSERT_TRUE(MakeEdit(path, {2, kRate, 16}, 2 * kBytesPerSecond, 2 * kBytesPerSecond));
+        original = Render(path);
+        ASSERT_EQ(ManagerSetEdit(*main, path), 0);
+    }
+    std::string path;
+    Bytes original;
+};
+
+TEST_F(InsertRecording, InsertsAtTheCueLineAndUndoTakesItOut)
+{
+    const uint64_t cue = kBytesPerSecond / 2;
+    ASSERT_EQ(main->reader->SetCursor(cue, true), 0);
+    InsertRecordCommand();
+    ASSERT_EQ(CurrentRecordingKind(), kInsertRecording);
+    RecordBytes(kBytesPerSecond);
+    InsertRecordCommand(); // stops
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+
+    EditView& view = *main->reader;
+    EXPECT_EQ(view.length, original.size() + kBytesPerSecond);
+    EXPECT_EQ(view.cursor, cue);
+    Bytes expected(original.begin(), original.begin() + long(cue));
+    const Bytes recorded = Input(0, kBytesPerSecond);
+    expected.insert(expected.end(), recorded.begin(), recorded.end());
+    expected.insert(expected.end(), original.begin() + long(cue), original.end());
+    EXPECT_EQ(RenderAll(view), expected);
+
+    ASSERT_EQ(ViewUndo(view), 0);
+    EXPECT_TRUE(RenderAll(view) == original);
+}
+
+/** The editor's host during a recording: markers are dropped at the bytes recorded so far. */
+class RecordingHost : public EditorHost
+{
+public:
+    bool Recording() const override { return CurrentRecordingKind() != kNotRecording; }
+    uint64_t RecordedBytes() const override { return tandrel::RecordedBytes(); }
+};
+
+TEST_F(InsertRecording, MarkersDroppedWhileRecordingLandInsideTheInsertedAudio)
+{
+    const uint64_t cue = kBytesPerSecond;
+    ASSERT_EQ(main->reader->SetCursor(cue, true), 0);
+    RecordingHost host;
+    Editor editor{main->reader.get(), &host};
+    InsertRecordCommand();
+    RecordBytes(kBytesPerSecond / 4);
+    messages.ScriptText("Guest arrives");
+    ASSERT_TRUE(DropMarker(editor));
+    RecordBytes(kBytesPerSecond / 4);
+    InsertRecordCommand();
+
+    EditView& view = *main->reader;
+    ASSERT_EQ(view.markers.size(), 1u);
+    EXPECT_EQ(view.markers[0].position, cue + kBytesPerSecond / 4);
+    EXPECT_EQ(MarkerRows(editor).at(0).name, "Guest arrives");
+}
+
+TEST_F(InsertRecording, AbandonLeavesTheEditAsItWas)
+{
+    ASSERT_EQ(main->reader->SetCursor(kBytesPerSecond, true), 0);
+    const uint64_t dataBefore = main->reader->edit.EditDataLength();
+    const std::vector<EditRecord> historyBefore = History(main->reader->edit);
+    const uint64_t sizeBefore = FileSize(path);
+    InsertRecordCommand();
+    RecordBytes(kBytesPerSecond);
+    EXPECT_GT(main->reader->edit.EditDataLength(), dataBefore);
+    ASSERT_EQ(InsertRecord(true), 0);
+    Recorder().kind = kNotRecording;
+
+    EXPECT_EQ(main->reader->edit.EditDataLength(), dataBefore);
+    EXPECT_TRUE(SameRecords(History(main->reader->edit), historyBefore));
+    main->Close();
+    EXPECT_EQ(FileSize(path), sizeBefore);
+    EXPECT_EQ(Render(path), original);
+    EXPECT_FALSE(FileExists(library + "/KD4InsertRecording.txt"));
+}
+
+TEST_F(InsertRecording, NeedsAnOpenEdit)
+{
+    main->Close();
+    InsertRecordCommand();
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].title, "Sorry");
+    EXPECT_EQ(messages.Messages()[0].text, "An Insert Record cannot be performed on an empty Edit file.");
+}
+
+TEST_F(InsertRecording, IsLeftAloneByTheRecordCommandAndTheOtherWayRound)
+{
+    InsertRecordCommand();
+    ASSERT_EQ(CurrentRecordingKind(), kInsertRecording);
+    RecordCommand(); // ignored while an insert recording runs
+    EXPECT_EQ(CurrentRecordingKind(), kInsertRecording);
+    RecordBytes(kBytesPerSecond / 10);
+    StopRecording();
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    EXPECT_EQ(main->reader->length, original.size() + kBytesPerSecond / 10);
+}
+
+} // namespace
+} // namespace tandrel::test
