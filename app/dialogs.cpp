@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -43,9 +44,17 @@ struct ListedEdit
     EditInfo info;
 };
 
+// An account nobody has saved an Edit in yet has no folder, and nothing to list: its
+// database is not looked for (that would report the missing folder).
+bool AccountExists(const Account& account)
+{
+    return QFileInfo(QString::fromStdString(account.Folder())).isDir();
+}
+
 std::vector<ListedEdit> ListAccount(const Account& account)
 {
     std::vector<ListedEdit> edits;
+    if (!AccountExists(account)) return edits;
     EditMap* map = GetEditMap(account.location, account.name);
     if (!map) return edits;
     ListedEdit edit;
@@ -88,6 +97,7 @@ public:
 
 bool LibraryHasEdits(const Account& account)
 {
+    if (!AccountExists(account)) return false;
     EditMap* map = GetEditMap(account.location, account.name);
     if (!map) return false;
     EditInfo info;

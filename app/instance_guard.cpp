@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QWidget>
 #include <memory>
@@ -47,16 +48,16 @@ bool InstanceGuard::ActivateRunningCopy()
 bool InstanceGuard::Listen()
 {
     const QString path = SocketPath();
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_.listen(path)) {
-        // Nobody answered on it a moment ago (or we would not be here): a socket file left by
-        // a copy that crashed. Take it over, unless a copy is listening after all.
+    // A socket file there is either a copy that listens, or what a crashed copy left. The
+    // server would replace either without a word, so look first.
+    if (QFileInfo::exists(path)) {
         QLocalSocket probe;
         probe.connectToServer(path);
         if (probe.waitForConnected(200)) return false;
         QLocalServer::removeServer(path);
-        if (!server_.listen(path)) return false;
     }
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_.listen(path)) return false;
     connect(&server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_.nextPendingConnection())
             Serve(socket);

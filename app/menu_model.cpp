@@ -236,7 +236,7 @@ std::string MarkerMenuText(const std::string& time, const std::string& name)
         if (c == '&') escaped += '&';
         escaped += c;
     }
-    return time + "\t" + escaped;
+    return time + "  " + escaped;
 }
 
 } // namespace tandrel::app

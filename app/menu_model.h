@@ -83,7 +83,7 @@ bool NotYetAvailable(int command);
     those marked so also while a recording is paused. */
 bool CommandRefused(int command, bool playerFileEdited, bool recordingPaused);
 
-/** The label of a marker in the marker submenus: its time, a tab, and its name, a name of 40
+/** The label of a marker in the marker submenus: its time, two spaces and its name, a name of 40
     characters or more cut to its first 36. */
 std::string MarkerMenuText(const std::string& time, const std::string& name);
 

@@ -1,0 +1,332 @@
+// The program's window driven as a person would: menus opening, commands, boxes, playback
+// under a modal dialog, start-up with a storage folder it cannot use, and what is kept for
+// the next start.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QtTest/QTest>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/audio_service.h"
+#include "app/commands.h"
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "app/studio.h"
+#include "app_test_support.h"
+#include "audio/audio_devices.h"
+#include "audio/transport.h"
+#include "base/recording_sink.h"
+#include "library/library_moves.h"
+#include "settings/settings_store.h"
+#include "settings/storage.h"
+
+namespace tandrel::app {
+namespace {
+
+using test::Format;
+using test::MakeLibraryEdit;
+using test::TempHome;
+using test::WaitUntil;
+
+constexpr Format kStereo16{2, 44100, 16};
+
+// A started program over the Null device, with its messages recorded.
+class ProgramTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { setenv("TANDREL_AUDIO", "null", 1); }
+    void Start(bool qtSinks = false)
+    {
+        Program::Options options;
+        options.qtSinks = qtSinks;
+        program = std::make_unique<Program>(options);
+        ASSERT_EQ(program->Start(), Program::Started::Running);
+        program->FirstPass();
+    }
+    void TearDown() override { program.reset(); }
+
+    MainWindow& Window() { return program->Window(); }
+    Studio& TheStudio() { return program->GetStudio(); }
+    bool Enabled(int position, int command)
+    {
+        Window().ApplyMenuRules(position);
+        QAction* action = Window().Action(command);
+        EXPECT_NE(action, nullptr) << command;
+        return action && action->isEnabled();
+    }
+    bool Checked(int position, int command)
+    {
+        Window().ApplyMenuRules(position);
+        QAction* action = Window().Action(command);
+        return action && action->isChecked();
+    }
+    void Open(const std::string& title)
+    {
+        Account account;
+        ASSERT_TRUE(ActiveAccount(account));
+        ASSERT_TRUE(LoadEdit(TheStudio(), account, title, true));
+    }
+
+    TempHome home;
+    ScopedRecordingSink sink;
+    std::unique_ptr<Program> program;
+};
+
+TEST_F(ProgramTest, MenusFollowTheEditAndItsSelection)
+{
+    Start();
+    // No Edit, an empty Library.
+    EXPECT_TRUE(Enabled(kFileMenu, kCmdNew));
+    EXPECT_TRUE(Enabled(kFileMenu, kCmdExit));
+    EXPECT_FALSE(Enabled(kFileMenu, kCmdOpenFromLibrary));
+    EXPECT_FALSE(Enabled(kFileMenu, kCmdDeleteActive));
+    EXPECT_FALSE(Enabled(kFileMenu, kCmdImport));
+    for (const MenuEntry& entry : MenuEntries()) {
+        if (entry.menu == kEditMenu) {
+            EXPECT_FALSE(Enabled(kEditMenu, entry.command)) << entry.text;
+        }
+    }
+    EXPECT_FALSE(Enabled(kMarkersMenu, kCmdInsertMarker));
+
+    MakeLibraryEdit("Interview", 2, kStereo16);
+    EXPECT_TRUE(Enabled(kFileMenu, kCmdOpenFromLibrary));
+    Open("Interview");
+    EXPECT_EQ(Window().windowTitle().toStdString(), "Tandrel  2.1.14 - Interview");
+    EXPECT_TRUE(Enabled(kFileMenu, kCmdDeleteActive));
+    EXPECT_FALSE(Enabled(kFileMenu, kCmdNewFromSelection));
+    EXPECT_FALSE(Enabled(kEditMenu, kCmdUndo));
+    EXPECT_FALSE(Enabled(kEditMenu, kCmdCut));
+    EXPECT_TRUE(Enabled(kEditMenu, kCmdSelectAll));
+    EXPECT_TRUE(Enabled(kEditMenu, kCmdZoom));
+    EXPECT_TRUE(Enabled(kSettingsMenu, kCmdMonoMixRecording)); // the Edit is stereo
+
+    ASSERT_TRUE(Window().DoCommand(kCmdSelectAll));
+    EXPECT_FALSE(Enabled(kEditMenu, kCmdSelectAll));
+    EXPECT_TRUE(Enabled(kEditMenu, kCmdCut));
+    EXPECT_TRUE(Enabled(kEditMenu, kCmdDeselect));
+    EXPECT_TRUE(Enabled(kFileMenu, kCmdNewFromSelection));
+
+    ASSERT_TRUE(Window().DoCommand(kCmdCopy));
+    ASSERT_TRUE(Window().DoCommand(kCmdDelete));
+    EXPECT_EQ(TheStudio().View()->length, 0u);
+    EXPECT_TRUE(Enabled(kEditMenu, kCmdUndo));
+    EXPECT_TRUE(Enabled(kEditMenu, kCmdPaste));
+    ASSERT_TRUE(Window().DoCommand(kCmdUndo));
+    EXPECT_GT(TheStudio().View()->length, 0u);
+    EXPECT_TRUE(Enabled(kEditMenu, kCmdRedo));
+
+    ASSERT_TRUE(Window().DoCommand(kCmdZoom));
+    EXPECT_TRUE(Checked(kEditMenu, kCmdZoom));
+    ASSERT_TRUE(Window().DoCommand(kCmdMaster));
+    EXPECT_TRUE(Checked(kEditMenu, kCmdMaster));
+    EXPECT_FALSE(Enabled(kEditMenu, kCmdPaste));
+    EXPECT_FALSE(Enabled(kEditMenu, kCmdCut));
+    EXPECT_FALSE(Enabled(kMarkersMenu, kCmdViewMarkers));
+    EXPECT_TRUE(sink.Messages().empty()) << sink.Messages()[0].title << ": " << sink.Messages()[0].text;
+}
+
+TEST_F(ProgramTest, MasterViewRefusalsShowTheirBoxThroughMenusAndAccelerators)
+{
+    Start();
+    MakeLibraryEdit("Show", 1, kStereo16);
+    Open("Show");
+    Window().DoCommand(kCmdSelectAll);
+    Window().DoCommand(kCmdMaster);
+    ASSERT_TRUE(TheStudio().View()->master);
+    const uint64_t length = TheStudio().View()->length;
+
+    Window().DoCommand(kCmdDelete);
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].title, "Master View");
+    // Ctrl+X through the window's accelerator.
+    Window().activateWindow();
+    QTest::keyClick(&Window(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(WaitUntil([&] { return sink.Messages().size() == 2; }, 2000));
+    EXPECT_EQ(TheStudio().View()->length, length);
+
+    // Back in normal view the same key cuts.
+    Window().DoCommand(kCmdMaster);
+    Window().DoCommand(kCmdSelectAll);
+    QTest::keyClick(&Window(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(WaitUntil([&] { return TheStudio().View()->length == 0; }, 2000));
+    EXPECT_EQ(sink.Messages().size(), 2u);
+}
+
+TEST_F(ProgramTest, MarkerSubmenusListMarkersWithLongNamesCut)
+{
+    Start();
+    MakeLibraryEdit("Talk", 3, kStereo16);
+    Open("Talk");
+    QMenu* markers = Window().Menu(kMarkersMenu);
+    Window().ApplyMenuRules(kMarkersMenu);
+    EXPECT_NE(Window().Action(kCmdNoGoToMarker), nullptr);
+    EXPECT_FALSE(Window().Action(kCmdNoGoToMarker)->isEnabled());
+
+    const std::string name(45, 'm');
+    sink.ScriptText(name);
+    TheStudio().View()->SetCursor(uint64_t(kStereo16.BytesPerSecond()), true);
+    ASSERT_TRUE(Window().DoCommand(kCmdInsertMarker));
+    ASSERT_EQ(TheStudio().View()->markers.size(), 1u);
+    Window().ApplyMenuRules(kMarkersMenu);
+    QAction* goTo = Window().Action(kGoToMarkerRange.first);
+    ASSERT_NE(goTo, nullptr);
+    EXPECT_TRUE(goTo->isEnabled());
+    EXPECT_EQ(goTo->text().toStdString(), "0:00:01.00  " + std::string(36, 'm'));
+    EXPECT_NE(Window().Action(kEditMarkerRange.first), nullptr);
+    EXPECT_NE(Window().Action(kDeleteMarkerRange.first), nullptr);
+    EXPECT_EQ(Window().Action(kCmdNoGoToMarker), nullptr);
+
+    TheStudio().View()->SetCursor(0, true);
+    goTo->trigger();
+    EXPECT_EQ(TheStudio().View()->cursor, uint64_t(kStereo16.BytesPerSecond()));
+    Window().Action(kDeleteMarkerRange.first)->trigger();
+    EXPECT_TRUE(TheStudio().View()->markers.empty());
+    (void)markers;
+}
+
+TEST_F(ProgramTest, ReportedErrorsShowTheirOwnModalBox)
+{
+    Start(true);
+    std::string title, text;
+    QTimer::singleShot(50, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle().toStdString();
+            text = box->text().toStdString();
+            box->accept();
+        }
+    });
+    ReportError("Test: Error (%d) in %s.", 5, "here");
+    EXPECT_EQ(title, "Tandrel Error");
+    EXPECT_EQ(text, "Test: Error (5) in here.");
+}
+
+TEST_F(ProgramTest, TheShutdownKeepsTheOpenEditForTheNextStart)
+{
+    Start();
+    const std::string path = MakeLibraryEdit("Keep", 1, kStereo16);
+    Open("Keep");
+    program->Shutdown();
+    program.reset();
+    std::string saved;
+    ASSERT_TRUE(ReadSettingText(kSettingTwoAttempts, kProductKey, "LastOpenFile", saved, 260));
+    EXPECT_EQ(saved, path);
+
+    Start();
+    EXPECT_EQ(TheStudio().ActivePath(), path);
+    // An Edit gone meanwhile is simply not reopened.
+    program.reset();
+    std::filesystem::remove(path);
+    Start();
+    EXPECT_EQ(TheStudio().ActivePath(), "");
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(ProgramTest, ASavedWindowSmallerThanTheMinimumOpensAtTheMinimum)
+{
+    const SettingNumber placement[] = {{"winX", 10}, {"winY", 20}, {"winWidth", 500},
+                                       {"winHeight", 400}, {"winMax", 0}};
+    ASSERT_TRUE(WriteSettingNumbers(kSettingTwoAttempts, kProductKey, placement, 5));
+    Start();
+    EXPECT_GE(Window().width(), 838);
+    EXPECT_GE(Window().height(), 610);
+}
+
+TEST_F(ProgramTest, AStorageFolderThatCannotBeMadeShowsAccessErrorAndFileLocations)
+{
+    const std::string blocked = home.Path() + "/blocked";
+    // A plain file where the folder should be: no folder can be made below it.
+    { std::ofstream(blocked) << "x"; }
+    ASSERT_TRUE(WriteSettingText(kSettingTwoAttempts, kProductKey, "FilesLocation",
+                                 (blocked + "/store").c_str()));
+    const std::string good = home.Path() + "/good";
+    bool dialogSeen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal->objectName() != "FileLocations") return;
+        dialogSeen = true;
+        modal->findChild<QLineEdit*>("path")->setText(QString::fromStdString(good));
+        for (QPushButton* button : modal->findChildren<QPushButton*>())
+            if (button->text() == "OK" || button->text() == "&OK") button->click();
+    });
+    poll.start(20);
+    Start();
+    poll.stop();
+    EXPECT_TRUE(dialogSeen);
+    ASSERT_FALSE(sink.Messages().empty());
+    EXPECT_EQ(sink.Messages()[0].title, "Access Error");
+    EXPECT_EQ(sink.Messages()[0].text,
+              "Unable to create file storage. Read/Write permission is denied in folder: " +
+                  blocked + "/store");
+    EXPECT_EQ(StorageFolder(), good);
+    EXPECT_TRUE(std::filesystem::is_directory(good + "/Tandrel Library"));
+}
+
+// Playback through the File device, which writes what it plays in real time.
+class PlaybackTest : public ProgramTest
+{
+protected:
+    void SetUp() override
+    {
+        out = home.Path() + "/out.wav";
+        setenv("TANDREL_AUDIO", ("file:out=" + out).c_str(), 1);
+    }
+    std::string out;
+};
+
+TEST_F(PlaybackTest, AModalDialogOpenDuringPlaybackDoesNotStopTheStream)
+{
+    Start(true);
+    MakeLibraryEdit("Long", 6, kStereo16);
+    Open("Long");
+    AudioStream& stream = *TheStudio().Stream();
+    TransportCommand(stream, kTransportPlay, false);
+    ASSERT_EQ(stream.State(), kStatePlaying);
+    ASSERT_TRUE(WaitUntil([&] { return stream.HeardPosition() > 0; }, 3000));
+
+    struct Sample
+    {
+        uint64_t heard;
+        uintmax_t fileSize;
+        uint64_t passes;
+    };
+    std::vector<Sample> samples;
+    bool stillPlaying = false;
+    auto sample = [&] {
+        std::error_code ignored;
+        samples.push_back({stream.HeardPosition(), std::filesystem::file_size(out, ignored),
+                           program->Service().Passes()});
+    };
+    QElapsedTimer clock;
+    QTimer::singleShot(100, [&] {
+        sample();
+        clock.start();
+    });
+    QTimer::singleShot(1100, [&] {
+        sample();
+        stillPlaying = stream.State() == kStatePlaying;
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    // The box's own event loop runs for a second; the audio service goes on in it.
+    MessageDialog("Playing", "Audio keeps going while this box is open.");
+    ASSERT_EQ(samples.size(), 2u);
+    const double seconds = clock.elapsed() / 1000.0;
+    EXPECT_TRUE(stillPlaying);
+    const double heard = double(samples[1].heard - samples[0].heard) / kStereo16.BytesPerSecond();
+    EXPECT_GT(heard, 0.7 * seconds) << "the cue stood still under the box";
+    EXPECT_GT(samples[1].fileSize, samples[0].fileSize + uintmax_t(0.5 * seconds * 176400));
+    EXPECT_GT(samples[1].passes - samples[0].passes, 100u);
+    TransportCommand(stream, kTransportStop, false);
+}
+
+} // namespace
+} // namespace tandrel::app
