@@ -14,6 +14,7 @@
 #include "editing/edit_commands.h"
 #include "editing/markers.h"
 #include "editing/selection.h"
+#include "recording/recorder.h"
 
 namespace tandrel::waveform {
 
@@ -83,8 +84,9 @@ KeyMapping MapKey(int key, Qt::KeyboardModifiers modifiers)
     default: break;
     }
     if (control) {
-        const int command = ControlShortcut(key);
-        return command ? KeyMapping{KeyAction::Accelerator, command} : KeyMapping{};
+        // Ctrl with a letter is a menu shortcut; the arrows and the pad keep their meaning.
+        if (const int command = ControlShortcut(key)) return {KeyAction::Accelerator, command};
+        if (key >= Qt::Key_A && key <= Qt::Key_Z) return {};
     }
     switch (key) {
     case Qt::Key_Backspace:
@@ -353,7 +355,10 @@ void KeyCommands::PlayStop(bool down)
     if (control_) {
         // Ctrl makes it the pause key.
         if (recording) {
-            if (hooks.pauseRecording) hooks.pauseRecording();
+            if (hooks.pauseRecording)
+                hooks.pauseRecording();
+            else
+                SetRecordingPaused(!stream->recordPaused);
         } else if (stream->HasEdit()) {
             PlayPauseKey(*stream);
         }
@@ -421,7 +426,13 @@ void KeyCommands::Run(const KeyMapping& mapping, bool down)
         if (editing && ToggleMasterView(*stream)) EditingDone();
         break;
     case KeyAction::Cancel:
-        if (recording && hooks.cancelRecording) hooks.cancelRecording();
+        if (!recording) break;
+        if (hooks.cancelRecording)
+            hooks.cancelRecording();
+        else if (CurrentRecordingKind() == 2)
+            InsertRecord(true); // the appended audio is cut off again
+        else
+            Record(true); // a new recording is kept in the Library, not opened
         break;
     case KeyAction::PageLeft:
     case KeyAction::PageRight:

@@ -15,6 +15,7 @@
 #include "audio/output_mode.h"
 #include "audio/transport.h"
 #include "editing/markers.h"
+#include "recording/recorder.h"
 #include "settings/path_checks.h"
 #include "settings/storage.h"
 #include "settings/user.h"
@@ -102,6 +103,11 @@ WaveformView::WaveformView(QWidget* parent) : QWidget(parent)
 
 WaveformView::~WaveformView() = default;
 
+uint64_t WaveformView::RingWritten(const AudioStream& stream) const
+{
+    return hooks.recordedBytes ? hooks.recordedBytes() : stream.recentAudioWritten;
+}
+
 AudioStream* WaveformView::Stream() const { return stream_ ? stream_ : MainStream(); }
 
 QRect WaveformView::AreaRect() const
@@ -141,7 +147,7 @@ void WaveformView::RedrawCue()
     if (stream->recording) {
         const AudioFormat& format = AudioEngine().recordingFormat;
         const ColumnGrid grid{format.avgBytesPerSec, format.blockAlign, false};
-        const uint64_t recorded = hooks.recordedBytes ? hooks.recordedBytes() : 0;
+        const uint64_t recorded = RingWritten(*stream);
         if (ColumnOf(grid, int64_t(recorded)) != lastRecordedColumns_ || refresh_) SchedulePaint();
         return;
     }
@@ -171,7 +177,7 @@ void WaveformView::UpdateStatusTexts()
 {
     AudioStream* stream = Stream();
     const bool recording = stream && stream->recording;
-    const uint64_t recorded = recording && hooks.recordedBytes ? hooks.recordedBytes() : 0;
+    const uint64_t recorded = recording ? RingWritten(*stream) : 0;
     const EditView* view = stream && stream->HasEdit() ? stream->reader.get() : nullptr;
     const StatusTexts texts =
         MakeStatusTexts(view, recording, recorded, AudioEngine().recordingFormat.avgBytesPerSec,
@@ -193,7 +199,7 @@ bool WaveformView::TakeFrame(Frame& frame)
         frame.channels = format.channels;
         frame.bits = format.bitsPerSample;
         frame.ring = &stream->recentAudioRing;
-        frame.length = hooks.recordedBytes ? hooks.recordedBytes() : 0;
+        frame.length = RingWritten(*stream);
         frame.completeColumns = ColumnOf(frame.grid, int64_t(frame.length));
         frame.shift = RecordingShift(frame.completeColumns, lastRecordedColumns_, reversed_,
                                      refresh_, width);
@@ -249,7 +255,13 @@ void WaveformView::UpdateImage()
     }
     UpdateStatusTexts();
     AudioStream* stream = Stream();
-    if (stream && stream->recording && hooks.applyRecordingLimits) hooks.applyRecordingLimits();
+    if (stream && stream->recording) {
+        // Each redraw while recording is where the recorder's limits are checked.
+        if (hooks.applyRecordingLimits)
+            hooks.applyRecordingLimits();
+        else
+            RecordingLimitReached();
+    }
 
     Frame frame;
     const bool draw = TakeFrame(frame);

@@ -40,10 +40,11 @@ inline constexpr QRgb kStatusText = 0xFFD8D8D8;
 /** What the waveform needs from the recorder while it records. */
 struct WaveformHooks
 {
-    /** Bytes appended to the main stream's recent-audio ring since the recording began; the
-        ring's write position is this count modulo the ring's size. */
+    /** Bytes appended to the recent-audio ring since it was allocated; the ring's write
+        position is this count modulo its size. Empty: the stream's recentAudioWritten. */
     std::function<uint64_t()> recordedBytes;
-    /** Called at each paint while recording: the recorder applies its limits. */
+    /** Called at each paint while recording. Empty: the recorder checks its limits
+        (RecordingLimitReached). */
     std::function<void()> applyRecordingLimits;
 };
 
@@ -135,6 +136,7 @@ private:
     void UpdateStatusTexts();
     void SchedulePaint();
     int64_t FreeBytes();
+    uint64_t RingWritten(const AudioStream& stream) const;
 
     AudioStream* stream_ = nullptr;
     KeyCommands* keys_ = nullptr;

@@ -267,10 +267,9 @@ TEST_F(WaveformViewTest, ColumnsBeyondTheRenderWindowStayBlank)
 }
 
 // The recorder appends to the recent-audio ring as it records.
-void Record(AudioStream& stream, const Bytes& audio, uint64_t& written, uint64_t count)
+void Record(AudioStream& stream, const Bytes& audio, uint64_t count)
 {
-    std::vector<uint8_t>& ring = stream.recentAudioRing;
-    for (uint64_t i = 0; i < count; ++i, ++written) ring[written % ring.size()] = audio[written];
+    stream.AppendRecentAudio(audio.data() + stream.recentAudioWritten, uint32_t(count));
 }
 
 TEST_F(WaveformViewTest, RecordingScrollsInTheNewestColumnsAtTheEdge)
@@ -278,15 +277,14 @@ TEST_F(WaveformViewTest, RecordingScrollsInTheNewestColumnsAtTheEdge)
     AudioStream& stream = *fixture.stream;
     ASSERT_TRUE(stream.AllocateRecentAudio(kStereo.BytesPerSecond())); // 8 s: 800 columns
     const Bytes audio = ToneAudio(kStereo, 3000);
-    uint64_t written = 0;
-    view.hooks.recordedBytes = [&] { return written; };
+    const uint64_t& written = stream.recentAudioWritten;
     int limitChecks = 0;
     view.hooks.applyRecordingLimits = [&] { ++limitChecks; };
     stream.recording = true;
 
     view.UpdateImage();
     EXPECT_EQ(view.Stats().audioColumns, 0) << "nothing recorded yet";
-    Record(stream, audio, written, 50 * 320 + 100); // 50 columns and a part
+    Record(stream, audio, 50 * 320 + 100); // 50 columns and a part
     view.UpdateImage();
     EXPECT_EQ(view.Stats().audioColumns, 50);
     EXPECT_EQ(RightRows(kWidth - 1), PeakRows(TonePeak(49, 1), 99)) << "the newest column";
@@ -294,14 +292,14 @@ TEST_F(WaveformViewTest, RecordingScrollsInTheNewestColumnsAtTheEdge)
     EXPECT_EQ(CountInColumn(view.Image(), kWidth - 51, 0, 99, kEditBackground), 99);
 
     const int updates = view.Stats().imageUpdates;
-    Record(stream, audio, written, 100); // the part column is still not complete
+    Record(stream, audio, 100); // the part column is still not complete
     view.UpdateImage();
     EXPECT_EQ(view.Stats().imageUpdates, updates) << "no new column: the paint is skipped";
 
     // Long enough for the ring to wrap several times; each paint draws what is new.
     for (int step = 0; step < 30; ++step) {
         const int64_t columnsBefore = int64_t(written / 320);
-        Record(stream, audio, written, 3 * 320 + step * 1200);
+        Record(stream, audio, 3 * 320 + step * 1200);
         const int64_t before = view.Stats().totalDirty;
         view.UpdateImage();
         const int64_t columns = int64_t(written / 320);
