@@ -14,6 +14,7 @@
 #include "app/dialogs.h"
 #include "app/instance_guard.h"
 #include "app/main_window.h"
+#include "app/program_messages.h"
 #include "app/qt_interaction.h"
 #include "app/studio.h"
 #include "app/views.h"
@@ -23,6 +24,9 @@
 #include "audio/output_mode.h"
 #include "audio/transport.h"
 #include "base/interaction.h"
+#include "recording/recorder.h"
+#include "recording/recorder_shell.h"
+#include "recording/recorder_state.h"
 #include "settings/setting_defaults.h"
 #include "settings/settings_store.h"
 #include "settings/settings_upgrade.h"
@@ -56,6 +60,22 @@ void PlaceWindow(MainWindow& window)
                        std::max(placement.height, kMainWindowMinHeight));
     if (placement.maximised) window.setWindowState(Qt::WindowMaximized);
 }
+
+// What the recorder asks of the window: displays, the title, and the stop request of a
+// reached limit, which goes through the window's queue so the recording stops from the loop.
+class WindowRecorderShell : public RecorderShell
+{
+public:
+    WindowRecorderShell(Studio& studio, MainWindow& window) : studio_(studio), window_(window) {}
+    void ResetInputTracker() override { studio_.FlagWaveformsForRefresh(); }
+    void RefreshDisplays(bool) override { studio_.RefreshDisplays(); }
+    void UpdateTitle() override { window_.ShowActiveEdit(); }
+    void PostStopRecording() override { window_.PostProgramMessage(kMsgStopRecordingAtLimit); }
+
+private:
+    Studio& studio_;
+    MainWindow& window_;
+};
 
 // The main stream's render window covers the widest screen (10 ms a column) and the
 // playback ring's lead, so the waveform always finds its audio in it.
@@ -107,7 +127,10 @@ Program::Started Program::Start()
     LoadDefaultFormat();
 
     studio_ = std::make_unique<Studio>();
+    studio_->UseRecorder(std::make_unique<LibraryRecorder>());
     window_ = std::make_unique<MainWindow>(*studio_);
+    recorderShell_ = std::make_unique<WindowRecorderShell>(*studio_, *window_);
+    InstallRecorderShell(recorderShell_.get());
     PlaceWindow(*window_);
 
     Studio& studio = *studio_;
@@ -154,8 +177,8 @@ void Program::FirstPass()
     if (firstPassDone_ || !running_) return;
     firstPassDone_ = true;
     Studio& studio = *studio_;
-    const ActiveUser user = ApplyActiveUser();
-    studio.Recorder().SetMonoMix(user.monoMixRecording);
+    ApplyActiveUser();
+    LoadRecorderSettings();
     LoadOutputMode();
     LoadScrubSettings();
     AgcLoadSettings();
@@ -189,6 +212,8 @@ void Program::Shutdown()
     SetAudioDeviceHooks({});
     SetAudioDevicesPresenter({});
     service_.reset();
+    InstallRecorderShell(nullptr);
+    recorderShell_.reset();
     window_.reset();
     studio_.reset();
     progress_.reset();

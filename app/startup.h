@@ -3,6 +3,10 @@
 
 class QApplication;
 
+namespace tandrel {
+class RecorderShell;
+}
+
 namespace tandrel::app {
 
 class AudioService;
@@ -51,6 +55,7 @@ private:
     std::unique_ptr<QtProgressViews> progress_;
     std::unique_ptr<Studio> studio_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<RecorderShell> recorderShell_;
     std::unique_ptr<AudioService> service_;
     bool firstPassDone_ = false;
     bool running_ = false;

@@ -6,6 +6,8 @@
 #include "audio/audio_devices.h"
 #include "audio/format_converter.h"
 #include "audio/transport.h"
+#include "recording/recorder.h"
+#include "recording/recording_recovery.h"
 #include "settings/storage.h"
 
 namespace tandrel::app {
@@ -14,6 +16,52 @@ namespace {
 // Seconds of recent audio the main stream keeps for the recording view.
 constexpr uint8_t kRecentSeconds = 4;
 } // namespace
+
+LibraryRecorder::LibraryRecorder()
+{
+    InstallRecorder();
+    LoadRecorderSettings();
+}
+
+void LibraryRecorder::Record()
+{
+    RecordCommand();
+}
+
+void LibraryRecorder::InsertRecord()
+{
+    InsertRecordCommand();
+}
+
+void LibraryRecorder::StopAtLimit()
+{
+    StopRecording();
+}
+
+void LibraryRecorder::RecoverInterrupted()
+{
+    RecoverInterruptedRecordings();
+}
+
+void LibraryRecorder::SetMonoMix(bool on)
+{
+    tandrel::Recorder().monoFold = on;
+}
+
+bool LibraryRecorder::MonoMix() const
+{
+    return tandrel::Recorder().monoFold;
+}
+
+uint64_t LibraryRecorder::RecordedBytes() const
+{
+    return tandrel::RecordedBytes();
+}
+
+bool LibraryRecorder::Recording() const
+{
+    return CurrentRecordingKind() != 0;
+}
 
 Studio::Studio() : recorder_(std::make_unique<RecorderLink>()) {}
 
@@ -66,7 +114,7 @@ bool Studio::PlayerStopped() const
 
 bool Studio::Recording() const
 {
-    return stream_ && stream_->recording;
+    return recorder_->Recording() || (stream_ && stream_->recording);
 }
 
 uint64_t Studio::RecordedBytes() const
@@ -164,14 +212,9 @@ bool Studio::MetersOn() const
 
 void Studio::WriteRecordedData()
 {
-    recorder_->WriteRecordedData();
+    RecorderAudioShell::WriteRecordedData();
     // The recording view scrolls as the new audio arrives.
     if (displays) displays->RedrawCue();
-}
-
-void Studio::MonitorInput()
-{
-    recorder_->MonitorInput();
 }
 
 bool Studio::OpenEdit(std::string& path, EditInfo& facts)

@@ -10,11 +10,12 @@
 #include "library/edit_info.h"
 #include "library/editor_slot.h"
 #include "library/library_account.h"
+#include "recording/recorder_shell.h"
 
 namespace tandrel::app {
 
-/** The recorder as the menus, keys and start-up reach it. Until a recorder is built in, the
-    plain one offers nothing (and the record commands stay disabled). */
+/** The recorder as the menus, keys and start-up reach it. The plain one offers nothing (the
+    record commands are then disabled); the program uses the Library recorder below. */
 class RecorderLink
 {
 public:
@@ -31,14 +32,27 @@ public:
     /** The mono-mix recording switch. */
     virtual void SetMonoMix(bool on) { monoMix_ = on; }
     virtual bool MonoMix() const { return monoMix_; }
-    /** Drains the capture buffer into the recording (audio service). */
-    virtual void WriteRecordedData() {}
-    /** Drains the capture buffer for the meters while armed or paused (audio service). */
-    virtual void MonitorInput() {}
     virtual uint64_t RecordedBytes() const { return 0; }
+    virtual bool Recording() const { return false; }
 
 private:
     bool monoMix_ = false;
+};
+
+/** The recorder of the recording library: new and insert recordings into the Library. */
+class LibraryRecorder : public RecorderLink
+{
+public:
+    LibraryRecorder();
+    bool Available() const override { return true; }
+    void Record() override;
+    void InsertRecord() override;
+    void StopAtLimit() override;
+    void RecoverInterrupted() override;
+    void SetMonoMix(bool on) override;
+    bool MonoMix() const override;
+    uint64_t RecordedBytes() const override;
+    bool Recording() const override;
 };
 
 /** The program's state below its windows: the main stream with the Edit in the editor, the
@@ -48,7 +62,7 @@ private:
     one for the program. */
 class Studio : public EditorHost,
                public EditorSlot,
-               public AudioShell,
+               public RecorderAudioShell,
                public OpenEditFacts
 {
 public:
@@ -107,7 +121,6 @@ public:
     void ClearMeterDisplays() override;
     bool MetersOn() const override;
     void WriteRecordedData() override;
-    void MonitorInput() override;
 
     // OpenEditFacts
     bool OpenEdit(std::string& path, EditInfo& facts) override;

@@ -10,6 +10,7 @@
 #include "app/waveform/keyboard_window.h"
 #include "app/waveform/transport_panel.h"
 #include "app/waveform/waveform_view.h"
+#include "recording/recorder.h"
 #endif
 
 namespace tandrel::app {
@@ -83,6 +84,15 @@ void AttachViews(MainWindow& window, Studio& studio)
     waveform::KeyHooks hooks;
     hooks.command = [&window](int command) { window.DoCommand(command); };
     hooks.editor = [&studio] { return studio.CurrentEditor(); };
+    // Esc abandons an insert recording; Ctrl+Space pauses or resumes a recording.
+    hooks.cancelRecording = [] {
+        if (CurrentRecordingKind() == 2) InsertRecord(true);
+    };
+    hooks.pauseRecording = [&studio] {
+        AudioStream* stream = studio.Stream();
+        if (stream && stream->recording) SetRecordingPaused(!stream->recordPaused);
+    };
+    view->hooks.applyRecordingLimits = [] { RecordingLimitReached(); };
     auto* links = new ViewLinks(&window, *view, *panel, std::move(hooks));
     studio.displays = &links->displays;
     QObject::connect(links, &QObject::destroyed, [&studio] { studio.displays = nullptr; });

@@ -19,6 +19,7 @@
 #include "app/audio_service.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/program_messages.h"
 #include "app/startup.h"
 #include "app/studio.h"
 #include "app_test_support.h"
@@ -326,6 +327,26 @@ TEST_F(PlaybackTest, AModalDialogOpenDuringPlaybackDoesNotStopTheStream)
     EXPECT_GT(samples[1].fileSize, samples[0].fileSize + uintmax_t(0.5 * seconds * 176400));
     EXPECT_GT(samples[1].passes - samples[0].passes, 100u);
     TransportCommand(stream, kTransportStop, false);
+}
+
+TEST_F(PlaybackTest, InsertRecordFromTheMenuRecordsUntilTheStopMessage)
+{
+    Start();
+    MakeLibraryEdit("Base", 1, kStereo16);
+    Open("Base");
+    const uint64_t before = TheStudio().View()->length;
+    ASSERT_TRUE(Enabled(kEditMenu, kCmdInsertRecord));
+    ASSERT_TRUE(Window().DoCommand(kCmdInsertRecord));
+    ASSERT_TRUE(TheStudio().Recording());
+    // The audio service drains the capture from the event loop.
+    WaitUntil([] { return false; }, 700);
+    EXPECT_GT(TheStudio().RecordedBytes(), uint64_t(0.3 * kStereo16.BytesPerSecond()));
+    // A reached limit stops the recording through the window's queue.
+    Window().PostProgramMessage(kMsgStopRecordingAtLimit);
+    EXPECT_TRUE(WaitUntil([&] { return !TheStudio().Recording(); }, 3000));
+    ASSERT_TRUE(TheStudio().HasEdit());
+    EXPECT_GT(TheStudio().View()->length, before + uint64_t(0.3 * kStereo16.BytesPerSecond()));
+    EXPECT_TRUE(Enabled(kEditMenu, kCmdUndo));
 }
 
 } // namespace
