@@ -97,9 +97,10 @@ StreamFixture::StreamFixture(uint32_t viewSeconds)
 
 StreamFixture::~StreamFixture()
 {
+    // The displays may be gone already: the stream's last stop tells nobody.
+    InstallAudioShell(nullptr);
     stream->Close();
     stream.reset();
-    InstallAudioShell(nullptr);
     Transport() = TransportState{};
     AudioEngine().audioEnabled = true;
 }
