@@ -235,7 +235,9 @@ int RunTandrel(QApplication& application, long long startedMs)
         QTimer::singleShot(0, &program.Window(), [&] {
             program.FirstPass();
             program.Window().repaint();
-            std::printf("tandrel: window shown after %lld ms\n", SteadyNowMs() - startedMs);
+            const std::string open = program.GetStudio().ActivePath();
+            std::printf("tandrel: window shown after %lld ms%s%s\n", SteadyNowMs() - startedMs,
+                        open.empty() ? "" : ", open: ", open.c_str());
             std::fflush(stdout);
             application.exit(0);
         });
