@@ -13,7 +13,6 @@
 #include "app/waveform/transport_panel.h"
 #include "app/waveform/waveform_view.h"
 #include "audio/audio_devices.h"
-#include "audio/format_converter.h"
 #include "audio/service_loop.h"
 #include "audio/transport.h"
 #include "base/recording_sink.h"
@@ -90,14 +89,9 @@ protected:
 TEST_F(KeyTest, SpacePlaysAndStopsTheFileDeviceOutput)
 {
     const std::string out = fixture.dir.File("out.wav");
-    setenv("TANDREL_AUDIO", ("file:out=" + out + ",fast").c_str(), 1);
-    CloseAudioEngine();
-    AudioEngine().audioEnabled = true;
-    AudioFormat format;
-    MakeFormat(format, kStereo.rate, kStereo.bits, kStereo.channels);
-    AudioEngine().recordingFormat = AudioEngine().playbackFormat = format;
-    ASSERT_EQ(InitDirectSound(format, true), 0);
-    SoundDevice& device = *AudioEngine().playbackDevice;
+    SoundDevice* output = fixture.UseFileDevice(kStereo, out);
+    ASSERT_NE(output, nullptr);
+    SoundDevice& device = *output;
     auto run = [&](int ms) {
         for (int i = 0; i < ms; ++i) {
             ServiceAudio(false);
@@ -128,15 +122,13 @@ TEST_F(KeyTest, SpacePlaysAndStopsTheFileDeviceOutput)
     const uint64_t stoppedAt = Edit().cursor;
     run(100);
     EXPECT_EQ(Edit().cursor, stoppedAt) << "stopped";
-    CloseAudioEngine();
-    unsetenv("TANDREL_AUDIO");
+    CloseAudioEngine(); // the WAV is complete once the device is closed
     WavSource wav;
     std::string error;
     ASSERT_TRUE(wav.Open(out, error)) << error;
     std::vector<int16_t> samples(size_t(kStereo.rate) * 4);
     const uint32_t frames = wav.Read(samples.data(), uint32_t(samples.size() / 2));
     EXPECT_GE(frames, kStereo.rate / 2) << "the device played the Edit";
-    AudioEngine().audioEnabled = false;
 }
 
 TEST_F(KeyTest, KeypadKeysAndDedicatedKeysAreNeverConfused)

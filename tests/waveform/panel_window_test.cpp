@@ -10,7 +10,6 @@
 #include "app/waveform/keyboard_window.h"
 #include "app/waveform/transport_panel.h"
 #include "audio/audio_devices.h"
-#include "audio/format_converter.h"
 #include "audio/level_meter.h"
 #include "audio/service_loop.h"
 #include "audio/transport.h"
@@ -34,14 +33,9 @@ TEST(TransportPanelTest, MeterReadingsAreShownAsThePlayReachesThem)
     fixture.shell.meters = true;
     ASSERT_TRUE(fixture.OpenTone(kStereo, 500));
 
-    setenv("TANDREL_AUDIO", ("file:out=" + fixture.dir.File("out.wav") + ",fast").c_str(), 1);
-    CloseAudioEngine();
-    AudioEngine().audioEnabled = true;
-    AudioFormat format;
-    MakeFormat(format, kStereo.rate, kStereo.bits, kStereo.channels);
-    AudioEngine().recordingFormat = AudioEngine().playbackFormat = format;
-    ASSERT_EQ(InitDirectSound(format, true), 0);
-    SoundDevice& device = *AudioEngine().playbackDevice;
+    SoundDevice* output = fixture.UseFileDevice(kStereo, fixture.dir.File("out.wav"));
+    ASSERT_NE(output, nullptr);
+    SoundDevice& device = *output;
     AudioStream& stream = *fixture.stream;
 
     TransportCommand(stream, kTransportPlay, false);
@@ -63,9 +57,6 @@ TEST(TransportPanelTest, MeterReadingsAreShownAsThePlayReachesThem)
     }
     StopKey(stream);
     EXPECT_EQ(panel.Meters().readings, 0) << "a stop clears the meters";
-    CloseAudioEngine();
-    unsetenv("TANDREL_AUDIO");
-    AudioEngine().audioEnabled = false;
 }
 
 TEST(TransportPanelTest, MeterFillIsLogarithmicFromMinus60Decibels)

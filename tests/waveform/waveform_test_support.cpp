@@ -7,6 +7,7 @@
 #include "app/waveform/transport_panel.h"
 #include "app/waveform/waveform_view.h"
 #include "audio/audio_devices.h"
+#include "audio/format_converter.h"
 #include "audio/transport.h"
 
 namespace tandrel::test {
@@ -101,8 +102,22 @@ StreamFixture::~StreamFixture()
     InstallAudioShell(nullptr);
     stream->Close();
     stream.reset();
+    CloseAudioEngine();
+    unsetenv("TANDREL_AUDIO");
     Transport() = TransportState{};
     AudioEngine().audioEnabled = true;
+}
+
+SoundDevice* StreamFixture::UseFileDevice(Format format, const std::string& out)
+{
+    setenv("TANDREL_AUDIO", ("file:out=" + out + ",fast").c_str(), 1);
+    CloseAudioEngine();
+    AudioEngine().audioEnabled = true;
+    AudioFormat wave;
+    MakeFormat(wave, format.rate, format.bits, format.channels);
+    AudioEngine().recordingFormat = AudioEngine().playbackFormat = wave;
+    if (InitDirectSound(wave, true) != 0) return nullptr;
+    return AudioEngine().playbackDevice.get();
 }
 
 bool StreamFixture::OpenTone(Format format, int64_t columns, const std::string& name)

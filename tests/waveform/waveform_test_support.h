@@ -8,6 +8,7 @@
 
 #include "audio/audio_shell.h"
 #include "audio/audio_stream.h"
+#include "platform/audio/sound_device.h"
 #include "edit_test_support.h"
 
 namespace tandrel::waveform {
@@ -56,6 +57,9 @@ public:
     /** Opens a tone Edit of `columns` columns in `format` in the main stream. */
     bool OpenTone(Format format, int64_t columns, const std::string& name = "tone.kdw");
     EditView& View() { return *stream->reader; }
+    /** Plays through the File device in its fast mode, writing `out`, in `format`; null
+        when the device did not open. The audio is switched off again at the end. */
+    SoundDevice* UseFileDevice(Format format, const std::string& out);
 
     TempDir dir;
     std::unique_ptr<AudioStream> stream;
