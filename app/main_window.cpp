@@ -74,11 +74,15 @@ MainWindow::MainWindow(Studio& studio, QWidget* parent) : QMainWindow(parent), s
     placementTimer_.setInterval(250);
     connect(&placementTimer_, &QTimer::timeout, this, &MainWindow::SavePlacement);
     studio_.editChanged = [this] { ShowActiveEdit(); };
+    studio_.postMessage = [this](int message, uint32_t word, int64_t parameter) {
+        PostProgramMessage(message, word, parameter);
+    };
 }
 
 MainWindow::~MainWindow()
 {
     studio_.editChanged = nullptr;
+    studio_.postMessage = nullptr;
 }
 
 void MainWindow::SetViews(QWidget* waveform, QWidget* transport)

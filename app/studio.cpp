@@ -217,6 +217,11 @@ void Studio::WriteRecordedData()
     if (displays) displays->RedrawCue();
 }
 
+void Studio::PostPlayerFinished(bool isDeck, uint32_t playerIndex)
+{
+    if (postMessage) postMessage(int(kPlayerFinishedMessage), isDeck ? 1 : 0, int64_t(playerIndex));
+}
+
 bool Studio::OpenEdit(std::string& path, EditInfo& facts)
 {
     if (!HasEdit()) return false;

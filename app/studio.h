@@ -97,6 +97,8 @@ public:
     AudioShell* displays = nullptr;
     /** Called whenever the active Edit changed or was edited: title, menus, marker views. */
     std::function<void()> editChanged;
+    /** Posts a program message to the main window (any thread). */
+    std::function<void(int message, uint32_t word, int64_t parameter)> postMessage;
 
     // EditorHost
     bool PlayerStopped() const override;
@@ -121,6 +123,7 @@ public:
     void ClearMeterDisplays() override;
     bool MetersOn() const override;
     void WriteRecordedData() override;
+    void PostPlayerFinished(bool isDeck, uint32_t playerIndex) override;
 
     // OpenEditFacts
     bool OpenEdit(std::string& path, EditInfo& facts) override;
