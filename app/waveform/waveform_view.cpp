@@ -191,7 +191,11 @@ bool WaveformView::TakeFrame(Frame& frame)
 {
     const int width = image_.width();
     AudioStream* stream = Stream();
-    if (stream && stream->recording) {
+    const bool recording = stream && stream->recording;
+    // Going from the Edit to a recording or back shows other audio altogether.
+    if (recording != lastWasRecording_) refresh_ = true;
+    lastWasRecording_ = recording;
+    if (recording) {
         const AudioFormat& format = AudioEngine().recordingFormat;
         frame.recording = true;
         frame.hasEdit = true;
@@ -201,6 +205,8 @@ bool WaveformView::TakeFrame(Frame& frame)
         frame.ring = &stream->recentAudioRing;
         frame.length = RingWritten(*stream);
         frame.completeColumns = ColumnOf(frame.grid, int64_t(frame.length));
+        // Fewer columns than at the last paint: a new ring, a new recording.
+        if (frame.completeColumns < lastRecordedColumns_) refresh_ = true;
         frame.shift = RecordingShift(frame.completeColumns, lastRecordedColumns_, reversed_,
                                      refresh_, width);
         lastRecordedColumns_ = frame.completeColumns;

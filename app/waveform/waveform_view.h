@@ -146,6 +146,7 @@ private:
     bool reversed_ = false;
     int64_t lastCueColumn_ = 0;
     int64_t lastRecordedColumns_ = 0;
+    bool lastWasRecording_ = false;
     uint64_t lastHeard_ = ~uint64_t{0};
     std::vector<uint8_t> scratch_;
     PaintStats stats_;

@@ -312,7 +312,36 @@ TEST_F(WaveformViewTest, RecordingScrollsInTheNewestColumnsAtTheEdge)
     const QRect older(1, 0, kWidth - 1, kHeight);
     ASSERT_TRUE(view.Image().copy(older) == FullPicture().copy(older)) << "the scrolled recording differs";
     EXPECT_GT(limitChecks, 30);
+
+    // The next recording starts in a fresh ring: nothing of the last one stays on screen.
     stream.recording = false;
+    stream.FreeRecentAudio();
+    ASSERT_TRUE(stream.AllocateRecentAudio(kStereo.BytesPerSecond()));
+    stream.recording = true;
+    Record(stream, audio, 200 * 320);
+    view.UpdateImage();
+    EXPECT_EQ(view.Stats().dirtyColumns, kWidth);
+    EXPECT_TRUE(view.Image() == FullPicture());
+    EXPECT_EQ(CountInColumn(view.Image(), kWidth - 201, 0, kHeight, kEditBackground), kHeight - 2);
+    stream.recording = false;
+}
+
+TEST_F(WaveformViewTest, TheEditIsRedrawnWholeWhenARecordingStartsAndEnds)
+{
+    ASSERT_TRUE(fixture.OpenTone(kStereo, 6000));
+    AudioStream& stream = *fixture.stream;
+    CueTo(500);
+    ASSERT_TRUE(stream.AllocateRecentAudio(kStereo.BytesPerSecond()));
+    const Bytes audio = ToneAudio(kStereo, 600);
+    stream.AppendRecentAudio(audio.data(), 500 * 320 + 3 * 320); // same column count as the cue
+    stream.recording = true;
+    view.UpdateImage();
+    EXPECT_EQ(view.Stats().dirtyColumns, kWidth);
+    EXPECT_TRUE(view.Image() == FullPicture());
+    stream.recording = false;
+    CueTo(503);
+    EXPECT_EQ(view.Stats().dirtyColumns, kWidth);
+    EXPECT_TRUE(view.Image() == FullPicture());
 }
 
 TEST(StatusTextsTest, LengthSelectionModeAndSpace)
