@@ -176,6 +176,15 @@ void MainWindow::ApplyMenuRules(int position)
 {
     if (position < 0 || position >= 6) return;
     if (position == kMarkersMenu) RebuildMarkerMenu();
+    if (position == kFileMenu && !actions_.count(kCmdImportFromSam)) {
+        // "Import from SAM" joins the File menu, just before "Import...", the first time it
+        // opens; whether SAM runs is asked only when it is chosen.
+        auto* sam = new QAction("Import from SAM", menus_[kFileMenu]);
+        sam->setData(kCmdImportFromSam);
+        connect(sam, &QAction::triggered, this, [this] { DoCommand(kCmdImportFromSam); });
+        menus_[kFileMenu]->insertAction(actions_.at(kCmdImport), sam);
+        actions_[kCmdImportFromSam] = sam;
+    }
     const MenuFacts facts = CurrentFacts();
     for (QAction* action : menus_[position]->actions()) {
         if (action->isSeparator() || !action->data().isValid()) continue;

@@ -194,6 +194,48 @@ TEST_F(ProgramTest, MarkerSubmenusListMarkersWithLongNamesCut)
     (void)markers;
 }
 
+TEST_F(ProgramTest, ImportFromSamJoinsTheFileMenuBeforeImportOnce)
+{
+    Start();
+    EXPECT_EQ(Window().Action(kCmdImportFromSam), nullptr);
+    Window().ApplyMenuRules(kFileMenu);
+    Window().ApplyMenuRules(kFileMenu);
+    const QList<QAction*> items = Window().Menu(kFileMenu)->actions();
+    int sam = -1, import = -1, count = 0;
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i]->data().toInt() == kCmdImportFromSam) {
+            sam = i;
+            ++count;
+        }
+        if (items[i]->data().toInt() == kCmdImport) import = i;
+    }
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(sam + 1, import);
+    EXPECT_EQ(items[sam]->text().toStdString(), "Import from SAM");
+}
+
+TEST_F(ProgramTest, AMissingUserGuideIsReportedWithItsPath)
+{
+    Start();
+    ASSERT_TRUE(Window().DoCommand(kCmdUserGuide));
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].title, "Tandrel Error");
+    const std::string path =
+        QCoreApplication::applicationDirPath().toStdString() + "/User Guide/Tandrel User Guide.htm";
+    EXPECT_EQ(sink.Messages()[0].text, "UserGuide: Unable to locate file \"" + path + "\"");
+}
+
+TEST_F(ProgramTest, MovingTheWindowSavesItsPlacement)
+{
+    Start();
+    Window().setGeometry(40, 50, 900, 700);
+    EXPECT_TRUE(WaitUntil(
+        [] { return ReadSettingNumber(kSettingTwoAttempts, kProductKey, "winWidth") == 900; }, 3000));
+    EXPECT_EQ(ReadSettingNumber(kSettingTwoAttempts, kProductKey, "winHeight"), 700u);
+    EXPECT_EQ(ReadSettingNumber(kSettingTwoAttempts, kProductKey, "winX"), 40u);
+    EXPECT_EQ(ReadSettingNumber(kSettingTwoAttempts, kProductKey, "winMax"), 0u);
+}
+
 TEST_F(ProgramTest, ReportedErrorsShowTheirOwnModalBox)
 {
     Start(true);
