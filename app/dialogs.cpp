@@ -158,10 +158,18 @@ LibraryPicker::LibraryPicker(const Account& account, Mode mode, QWidget* parent)
 
 void LibraryPicker::Refill()
 {
+    const std::vector<ListedEdit> edits = ListAccount(account_);
+    // The periodic look leaves the list alone (scroll position and all) when nothing changed.
+    std::string signature;
+    for (const ListedEdit& edit : edits)
+        signature += edit.title + '\n' + std::to_string(edit.info.modified) + ' ' +
+                     std::to_string(edit.info.length0) + ' ' + std::to_string(edit.info.fileSize) + '\n';
+    if (signature == shown_ && list_->topLevelItemCount() == int(edits.size())) return;
+    shown_ = signature;
     const std::vector<std::string> chosen = Chosen();
     list_->setSortingEnabled(false);
     list_->clear();
-    for (const ListedEdit& edit : ListAccount(account_)) {
+    for (const ListedEdit& edit : edits) {
         auto* item = new EditItem(list_);
         const EditInfo& info = edit.info;
         item->setText(0, QString::fromStdString(edit.title));

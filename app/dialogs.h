@@ -44,6 +44,7 @@ private:
     Mode mode_;
     QTreeWidget* list_;
     QPushButton* accept_;
+    std::string shown_; // what the list shows, to tell whether a refill changes anything
 };
 
 /** True when the account's database lists an Edit the picker would offer. */

@@ -202,6 +202,8 @@ void Program::Shutdown()
     window_->hide();
     service_->Stop();
     Studio& studio = *studio_;
+    // A recording under way is saved, not left for the next start to recover.
+    if (studio.Recorder().Recording()) studio.Recorder().StopAtLimit();
     if (AudioStream* stream = studio.Stream()) {
         stream->Stop(false);
         DisarmRecording(*stream);

@@ -25,7 +25,8 @@ public:
     virtual void Record() {}
     /** The Insert Record command: records into the active Edit at the cue line, or stops. */
     virtual void InsertRecord() {}
-    /** The recording reached its length limit: it is stopped as its own command would. */
+    /** The recording reached its length limit, or the program closes: the recording under
+        way is stopped as its own command would, and saved. */
     virtual void StopAtLimit() {}
     /** Start-up: brings back recordings a crash interrupted. */
     virtual void RecoverInterrupted() {}

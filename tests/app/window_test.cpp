@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QtTest/QTest>
 
 #include <filesystem>
@@ -18,6 +19,7 @@
 
 #include "app/audio_service.h"
 #include "app/commands.h"
+#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/program_messages.h"
 #include "app/startup.h"
@@ -234,6 +236,34 @@ TEST_F(ProgramTest, MovingTheWindowSavesItsPlacement)
     EXPECT_EQ(ReadSettingNumber(kSettingTwoAttempts, kProductKey, "winHeight"), 700u);
     EXPECT_EQ(ReadSettingNumber(kSettingTwoAttempts, kProductKey, "winX"), 40u);
     EXPECT_EQ(ReadSettingNumber(kSettingTwoAttempts, kProductKey, "winMax"), 0u);
+}
+
+TEST_F(ProgramTest, DeleteFromLibraryTakesTheEditsChosenInThePicker)
+{
+    Start();
+    MakeLibraryEdit("Short", 1, kStereo16);
+    MakeLibraryEdit("Long", 3, kStereo16);
+    MakeLibraryEdit("Middle", 2, kStereo16);
+    Open("Middle");
+    std::vector<std::string> byLength;
+    QTimer::singleShot(50, [&] {
+        auto* picker = qobject_cast<LibraryPicker*>(QApplication::activeModalWidget());
+        if (!picker) return;
+        auto* list = picker->findChild<QTreeWidget*>("edits");
+        list->sortByColumn(1, Qt::DescendingOrder);
+        byLength = picker->Titles();
+        picker->Choose({"Long", "Middle"});
+        picker->accept();
+    });
+    ASSERT_TRUE(Window().DoCommand(kCmdDeleteFromLibrary));
+    EXPECT_EQ(byLength, (std::vector<std::string>{"Long", "Middle", "Short"}));
+    EXPECT_EQ(TheStudio().ActivePath(), "");
+    EXPECT_FALSE(std::filesystem::exists(home.AccountFolder() + "/Long.kdw"));
+    EXPECT_TRUE(std::filesystem::exists(home.AccountFolder() + "/Short.kdw"));
+    EXPECT_TRUE(Enabled(kFileMenu, kCmdRestoreDeleted));
+    ASSERT_TRUE(Window().DoCommand(kCmdRestoreDeleted));
+    EXPECT_EQ(TheStudio().ActivePath(), home.AccountFolder() + "/Middle.kdw");
+    EXPECT_TRUE(sink.Messages().empty());
 }
 
 TEST_F(ProgramTest, ReportedErrorsShowTheirOwnModalBox)
