@@ -29,6 +29,7 @@
 #include "audio/transport.h"
 #include "base/recording_sink.h"
 #include "library/library_moves.h"
+#include "recording/recorder.h"
 #include "settings/settings_store.h"
 #include "settings/storage.h"
 
@@ -413,6 +414,14 @@ TEST_F(PlaybackTest, InsertRecordFromTheMenuRecordsUntilTheStopMessage)
     // The audio service drains the capture from the event loop.
     WaitUntil([] { return false; }, 700);
     EXPECT_GT(TheStudio().RecordedBytes(), uint64_t(0.3 * kStereo16.BytesPerSecond()));
+    // Paused, the commands that would let go of the Edit are refused without a word (a
+    // picker or prompt opened here would block the test).
+    SetRecordingPaused(true);
+    ASSERT_TRUE(TheStudio().RecordingPaused());
+    EXPECT_FALSE(Window().DoCommand(kCmdOpenFromLibrary));
+    EXPECT_FALSE(Window().DoCommand(kCmdRenameActive));
+    EXPECT_FALSE(Window().DoCommand(kCmdDeleteFromLibrary));
+    SetRecordingPaused(false);
     // A reached limit stops the recording through the window's queue.
     Window().PostProgramMessage(kMsgStopRecordingAtLimit);
     EXPECT_TRUE(WaitUntil([&] { return !TheStudio().Recording(); }, 3000));
