@@ -2,6 +2,7 @@
 // The key map of the editor: the numeric keypad is a transport pad, the arrows scrub, single
 // letters run editing commands, and two digits in a row start a cart. Applied to the key
 // presses and releases of the main window before and apart from the menu shortcuts.
+#include <QPointer>
 #include <Qt>
 #include <cstdint>
 #include <functional>
@@ -168,8 +169,9 @@ private:
     void EditingDone();
     void SetButton(int button, bool down);
 
-    WaveformView* view_;
-    TransportPanel* panel_;
+    // Either widget may go before the handler when the window is taken down.
+    QPointer<WaveformView> view_;
+    QPointer<TransportPanel> panel_;
     AudioStream* stream_ = nullptr;
     bool shift_ = false;
     bool control_ = false;

@@ -468,3 +468,23 @@ TEST_F(KeyTest, ClickingATransportButtonRunsItsKey)
 
 } // namespace
 } // namespace tandrel::test
+
+namespace tandrel::test {
+namespace {
+
+TEST(KeyCommandsLifetimeTest, TheWidgetsMayGoBeforeTheHandler)
+{
+    StreamFixture fixture;
+    auto* view = new waveform::WaveformView;
+    auto* panel = new waveform::TransportPanel;
+    waveform::KeyCommands keys(view, panel);
+    keys.SetStream(fixture.stream.get());
+    delete view;
+    delete panel;
+    keys.ReleaseAll(); // nothing left to draw on
+    EXPECT_TRUE(keys.HandleKey(Qt::Key_Space, Qt::NoModifier, false, true));
+    EXPECT_EQ(fixture.stream->State(), kStateStandby) << "without an Edit Space does nothing";
+}
+
+} // namespace
+} // namespace tandrel::test
