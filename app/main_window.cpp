@@ -89,12 +89,12 @@ void MainWindow::SetViews(QWidget* waveform, QWidget* transport)
 {
     auto* layout = static_cast<QVBoxLayout*>(centralWidget()->layout());
     if (waveform) {
-        layout->replaceWidget(waveform_, waveform);
+        delete layout->replaceWidget(waveform_, waveform);
         delete waveform_;
         waveform_ = waveform;
     }
     if (transport) {
-        layout->replaceWidget(transport_, transport);
+        delete layout->replaceWidget(transport_, transport);
         delete transport_;
         transport_ = transport;
     }
