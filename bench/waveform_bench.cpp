@@ -4,7 +4,8 @@
 // 10 ms column, as steady playback paints it (the off-screen image scrolls, one column is
 // drawn, the image goes to the window, the cue line over it). Counter: columns drawn per
 // paint (1 when the scroll is incremental). BM_PaintFull: the same paint redrawing every
-// column, for comparison.
+// column, for comparison. BM_PaintZoomed: a paint of the zoomed view (four frames a column),
+// which is always drawn whole.
 //
 // BM_PlayingUiThread: the program's loop for real: a 44.1 kHz stereo Edit plays through the
 // Null device (a clock-driven device that consumes the mix in real time), ServiceAudio runs
@@ -139,8 +140,11 @@ double ThreadCpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-void PaintSteps(benchmark::State& state, bool full)
+enum class PaintKind { Step, Full, Zoomed };
+
+void PaintSteps(benchmark::State& state, PaintKind kind)
 {
+    const bool full = kind == PaintKind::Full;
     AudioEngine().audioEnabled = false;
     Studio studio;
     if (!studio.Open(120)) {
@@ -148,6 +152,7 @@ void PaintSteps(benchmark::State& state, bool full)
         return;
     }
     EditView& view = *studio.stream->reader;
+    if (kind == PaintKind::Zoomed) view.SetFineStep(true);
     uint64_t cue = 10 * uint64_t(kRate) * 4;
     view.SetCursor(cue, false);
     studio.view.RequestRefresh();
@@ -172,8 +177,9 @@ void PaintSteps(benchmark::State& state, bool full)
         double(studio.view.Stats().totalDirty - before) / double(state.iterations());
 }
 
-void BM_PaintStep(benchmark::State& state) { PaintSteps(state, false); }
-void BM_PaintFull(benchmark::State& state) { PaintSteps(state, true); }
+void BM_PaintStep(benchmark::State& state) { PaintSteps(state, PaintKind::Step); }
+void BM_PaintFull(benchmark::State& state) { PaintSteps(state, PaintKind::Full); }
+void BM_PaintZoomed(benchmark::State& state) { PaintSteps(state, PaintKind::Zoomed); }
 
 void BM_PlayingUiThread(benchmark::State& state)
 {
@@ -228,6 +234,7 @@ void BM_PlayingUiThread(benchmark::State& state)
 
 BENCHMARK(BM_PaintStep)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintFull)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaintZoomed)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlayingUiThread)->Arg(5)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
