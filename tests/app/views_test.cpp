@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest/QTest>
@@ -105,6 +106,27 @@ TEST_F(KeysThroughTheWindow, SpacePlaysAndStops)
     EXPECT_TRUE(test::WaitUntil([&] { return stream.State() == kStatePlaying; }, 2000));
     QTest::keyClick(view, Qt::Key_Space);
     EXPECT_TRUE(test::WaitUntil([&] { return stream.State() == kStateStandby; }, 2000));
+}
+
+TEST_F(KeysThroughTheWindow, AutoRepeatedSpaceIsSwallowed)
+{
+    AudioStream& stream = *program->GetStudio().Stream();
+    auto send = [&](QEvent::Type type, bool repeat) {
+        QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, " ", repeat);
+        QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : view, &event);
+    };
+    send(QEvent::KeyPress, false);
+    ASSERT_TRUE(test::WaitUntil([&] { return stream.State() == kStatePlaying; }, 2000));
+    // A held key repeats: each repeat would toggle play and stop again if it got through.
+    for (int i = 0; i < 5; ++i) {
+        send(QEvent::KeyRelease, true);
+        send(QEvent::KeyPress, true);
+        test::WaitUntil([] { return false; }, 10);
+        EXPECT_EQ(stream.State(), kStatePlaying) << "repeat " << i;
+    }
+    send(QEvent::KeyRelease, false);
+    test::WaitUntil([] { return false; }, 20);
+    EXPECT_EQ(stream.State(), kStatePlaying);
 }
 
 TEST_F(KeysThroughTheWindow, CtrlShortcutsRunTheirMenuCommand)
