@@ -387,11 +387,12 @@ bool MainWindow::SettingsCommand(int command)
         return true;
     case kCmdMonoMixRecording: {
         if (AudioEngine().playbackFormat.channels != 2) return true;
+        // The user's flag and the switch each change state; the switch starts off with every
+        // start of the program.
         UserFlags flags = ReadUserFlags();
-        const bool on = !flags.MonoMixRecording();
-        flags.Set(UserFlags::kMonoMixRecording, on);
+        flags.Set(UserFlags::kMonoMixRecording, !flags.MonoMixRecording());
         WriteUserFlags(flags);
-        studio_.Recorder().SetMonoMix(on);
+        studio_.Recorder().SetMonoMix(!studio_.Recorder().MonoMix());
         return true;
     }
     case kCmdFileLocations:

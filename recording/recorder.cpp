@@ -25,7 +25,6 @@
 #include "recording/recording_titles.h"
 #include "settings/setting_defaults.h"
 #include "settings/storage.h"
-#include "settings/user.h"
 
 namespace tandrel {
 
@@ -310,7 +309,6 @@ RecorderState& Recorder()
 void LoadRecorderSettings()
 {
     RecorderState& recorder = Recorder();
-    recorder.monoFold = ReadUserFlags().MonoMixRecording();
     recorder.softwareMix = ReadNumberSetting("DisableSoftwareMix") == 0;
     recorder.noTimeLimit = ReadNumberSetting("NoRecordLimit") != 0;
 }

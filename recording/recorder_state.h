@@ -36,7 +36,8 @@ struct RecorderState
     uint64_t freeSpaceLimit = 0;
     uint64_t insertPosition = 0;
     uint32_t displayCalls = 0;
-    /** Stereo input is recorded as the mono average of each frame ("Mono Mix Recording"). */
+    /** Stereo input is recorded as the mono average of each frame: the "Mono Mix Recording"
+        switch. It starts off with every start of the program, whatever the user's flag says. */
     bool monoFold = false;
     /** The captured input is mixed with the carts and decks ("DisableSoftwareMix" is 0). */
     bool softwareMix = true;
@@ -60,9 +61,8 @@ struct RecorderState
 
 RecorderState& Recorder();
 
-/** Loads the switches the recording path reads on every block: the mono fold (UserFlags),
-    "DisableSoftwareMix" and "NoRecordLimit". At start-up, after the active user changes and
-    when a recording starts. */
+/** Loads the settings the recording path reads on every block: "DisableSoftwareMix" and
+    "NoRecordLimit". At start-up and when a recording starts. */
 void LoadRecorderSettings();
 
 } // namespace tandrel

@@ -32,6 +32,7 @@
 #include "recording/recorder.h"
 #include "settings/settings_store.h"
 #include "settings/storage.h"
+#include "settings/user.h"
 
 namespace tandrel::app {
 namespace {
@@ -112,6 +113,16 @@ TEST_F(ProgramTest, MenusFollowTheEditAndItsSelection)
     EXPECT_TRUE(Enabled(kEditMenu, kCmdSelectAll));
     EXPECT_TRUE(Enabled(kEditMenu, kCmdZoom));
     EXPECT_TRUE(Enabled(kSettingsMenu, kCmdMonoMixRecording)); // the Edit is stereo
+    // The switch starts off whatever the user's flag says; the command turns both over.
+    const bool flagBefore = ReadUserFlags().MonoMixRecording();
+    EXPECT_FALSE(Checked(kSettingsMenu, kCmdMonoMixRecording));
+    ASSERT_TRUE(Window().DoCommand(kCmdMonoMixRecording));
+    EXPECT_TRUE(Checked(kSettingsMenu, kCmdMonoMixRecording));
+    EXPECT_TRUE(Recorder().monoFold);
+    EXPECT_NE(ReadUserFlags().MonoMixRecording(), flagBefore);
+    ASSERT_TRUE(Window().DoCommand(kCmdMonoMixRecording));
+    EXPECT_FALSE(Recorder().monoFold);
+    EXPECT_EQ(ReadUserFlags().MonoMixRecording(), flagBefore);
 
     ASSERT_TRUE(Window().DoCommand(kCmdSelectAll));
     EXPECT_FALSE(Enabled(kEditMenu, kCmdSelectAll));

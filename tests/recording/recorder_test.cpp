@@ -14,7 +14,6 @@
 #include "recording/recorder.h"
 #include "recording_test_support.h"
 #include "settings/settings_store.h"
-#include "settings/user.h"
 
 namespace tandrel::test {
 namespace {
@@ -136,9 +135,7 @@ TEST_F(NewRecording, GoesThroughTheMonoFoldAndTheSoftwareMix)
     uint64_t consumed = 0;
     for (const PathCase& c : cases) {
         SCOPED_TRACE(c.name);
-        UserFlags flags = ReadUserFlags();
-        flags.Set(UserFlags::kMonoMixRecording, c.monoFold);
-        ASSERT_TRUE(WriteUserFlags(flags));
+        Recorder().monoFold = c.monoFold;
         SetNumber("DisableSoftwareMix", c.softwareMix ? 0 : 1);
         Recorder().presetTitle = c.name;
         RecordCommand();
