@@ -441,5 +441,26 @@ TEST_F(PlaybackTest, InsertRecordFromTheMenuRecordsUntilTheStopMessage)
     EXPECT_TRUE(Enabled(kEditMenu, kCmdUndo));
 }
 
+TEST_F(PlaybackTest, RecordFromTheWindowBecomesTheOpenEditUnderItsTitle)
+{
+    Start();
+    ASSERT_TRUE(Window().DoCommand(kCmdRecordNew));
+    ASSERT_TRUE(TheStudio().Recording());
+    EXPECT_FALSE(TheStudio().HasEdit()) << "the editor lets go of its Edit while recording";
+    WaitUntil([] { return false; }, 700);
+    const uint64_t recorded = TheStudio().RecordedBytes();
+    EXPECT_GT(recorded, uint64_t(0.3 * kStereo16.BytesPerSecond()));
+    sink.ScriptText("Fresh take");
+    ASSERT_TRUE(Window().DoCommand(kCmdRecordNew)); // the same command stops it
+    EXPECT_FALSE(TheStudio().Recording());
+    ASSERT_TRUE(TheStudio().HasEdit());
+    EXPECT_EQ(Window().windowTitle().toStdString(), "Tandrel  2.1.14 - Fresh take");
+    EXPECT_GE(TheStudio().View()->length, recorded);
+    Account account;
+    ASSERT_TRUE(ActiveAccount(account));
+    EXPECT_TRUE(std::filesystem::exists(account.EditPath("Fresh take")));
+    EXPECT_FALSE(Enabled(kEditMenu, kCmdUndo)) << "a new recording is its base step";
+}
+
 } // namespace
 } // namespace tandrel::app
