@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "app/startup.h"
 #include "library/library_account.h"
 #include "library/new_edits.h"
 
@@ -63,6 +64,15 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
         QThread::msleep(1);
     }
     return done();
+}
+
+void StartProgram(std::unique_ptr<app::Program>& program, bool qtSinks)
+{
+    app::Program::Options options;
+    options.qtSinks = qtSinks;
+    program = std::make_unique<app::Program>(options);
+    ASSERT_EQ(program->Start(), app::Program::Started::Running);
+    program->FirstPass();
 }
 
 } // namespace tandrel::test

@@ -1,8 +1,13 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "edit_test_support.h"
+
+namespace tandrel::app {
+class Program;
+}
 
 namespace tandrel::test {
 
@@ -29,6 +34,10 @@ private:
 /** An Edit `title` of `seconds` of pattern audio in the active account, entered in its
     database. The storage folder must be set up. Returns its path. */
 std::string MakeLibraryEdit(const std::string& title, double seconds, Format format);
+
+/** Makes and starts the program (with the Qt message, prompt and progress views when
+    `qtSinks`) and runs its first pass; a fatal test failure when it does not start. */
+void StartProgram(std::unique_ptr<app::Program>& program, bool qtSinks = false);
 
 /** Lets the event loop turn until `done` or `timeoutMs` passed; returns `done()`. */
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs);

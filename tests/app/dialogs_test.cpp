@@ -34,11 +34,7 @@ protected:
     void SetUp() override
     {
         setenv("TANDREL_AUDIO", "null", 1);
-        Program::Options options;
-        options.qtSinks = false;
-        program = std::make_unique<Program>(options);
-        ASSERT_EQ(program->Start(), Program::Started::Running);
-        program->FirstPass();
+        ASSERT_NO_FATAL_FAILURE(test::StartProgram(program));
     }
     void TearDown() override { program.reset(); }
 

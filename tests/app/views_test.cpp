@@ -79,11 +79,7 @@ protected:
     void SetUp() override
     {
         setenv("TANDREL_AUDIO", "null", 1);
-        Program::Options options;
-        options.qtSinks = false;
-        program = std::make_unique<Program>(options);
-        ASSERT_EQ(program->Start(), Program::Started::Running);
-        program->FirstPass();
+        ASSERT_NO_FATAL_FAILURE(test::StartProgram(program));
         test::MakeLibraryEdit("Keys", 3, test::Format{2, 44100, 16});
         Account account;
         ASSERT_TRUE(ActiveAccount(account));

@@ -51,11 +51,7 @@ protected:
     void SetUp() override { setenv("TANDREL_AUDIO", "null", 1); }
     void Start(bool qtSinks = false)
     {
-        Program::Options options;
-        options.qtSinks = qtSinks;
-        program = std::make_unique<Program>(options);
-        ASSERT_EQ(program->Start(), Program::Started::Running);
-        program->FirstPass();
+        ASSERT_NO_FATAL_FAILURE(test::StartProgram(program, qtSinks));
     }
     void TearDown() override { program.reset(); }
 
