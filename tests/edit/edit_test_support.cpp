@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -70,6 +71,27 @@ void PutLe64(Bytes& b, size_t at, uint64_t v)
 std::string Id4(const Bytes& b, size_t at)
 {
     return std::string(reinterpret_cast<const char*>(&b.at(at)), 4);
+}
+
+void WriteWav(const std::string& path, const Bytes& data, uint32_t rate, uint16_t channels)
+{
+    Bytes file(44);
+    auto put4 = [&](size_t at, const char* id) { std::copy(id, id + 4, file.begin() + long(at)); };
+    put4(0, "RIFF");
+    PutLe32(file, 4, uint32_t(36 + data.size()));
+    put4(8, "WAVE");
+    put4(12, "fmt ");
+    PutLe32(file, 16, 16);
+    PutLe16(file, 20, 1);
+    PutLe16(file, 22, channels);
+    PutLe32(file, 24, rate);
+    PutLe32(file, 28, rate * channels * 2);
+    PutLe16(file, 32, uint16_t(channels * 2));
+    PutLe16(file, 34, 16);
+    put4(36, "data");
+    PutLe32(file, 40, uint32_t(data.size()));
+    file.insert(file.end(), data.begin(), data.end());
+    WriteAll(path, file);
 }
 
 Bytes Pattern(uint64_t start, uint64_t count)

@@ -44,6 +44,9 @@ void PutLe32(Bytes& b, size_t at, uint32_t v);
 void PutLe64(Bytes& b, size_t at, uint64_t v);
 std::string Id4(const Bytes& b, size_t at);
 
+/** A 44-byte-header PCM WAV of 16-bit `data` in `channels` at `rate`. */
+void WriteWav(const std::string& path, const Bytes& data, uint32_t rate = 44100, uint16_t channels = 2);
+
 /** The sample byte at data offset `i` of every Edit made by these helpers. */
 inline uint8_t PatternByte(uint64_t i) { return uint8_t((i * 131 + 7) ^ (i >> 8)); }
 Bytes Pattern(uint64_t start, uint64_t count);

@@ -21,8 +21,6 @@ inline constexpr uint32_t kBytesPerSecond = kRate * kFrameBytes;
 
 /** `seconds` of 16-bit stereo noise from a fixed seed, left and right unlike each other. */
 Bytes NoiseSamples(uint32_t seconds);
-/** A 44-byte-header PCM WAV of `data` in `channels`, `rate`, 16 bits. */
-void WriteWav(const std::string& path, const Bytes& data, uint32_t rate = kRate, uint16_t channels = 2);
 /** The sample data of a 44-byte-header WAV. */
 Bytes WavData(const std::string& path);
 
