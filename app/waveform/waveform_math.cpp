@@ -78,6 +78,15 @@ int64_t AreaColumn(int64_t absolute, int64_t cueColumn, int width, bool reversed
     return reversed ? CueColumn(width) - fromCue : CueColumn(width) + fromCue;
 }
 
+uint64_t PositionAtColumn(const ColumnGrid& grid, int column, uint64_t cue, uint64_t length,
+                          int width, bool reversed)
+{
+    const int64_t absolute = AbsoluteColumn(column, ColumnOf(grid, int64_t(cue)), width, reversed);
+    const int64_t start = ColumnStart(grid, absolute);
+    if (start <= 0) return 0;
+    return std::min<uint64_t>(uint64_t(start), length - length % std::max<uint32_t>(grid.blockAlign, 1));
+}
+
 ColumnBand EditColumns(const ColumnGrid& grid, int64_t cueColumn, uint64_t length, int width,
                        bool reversed)
 {

@@ -66,6 +66,11 @@ int64_t AbsoluteColumn(int column, int64_t cueColumn, int width, bool reversed);
 /** The area column showing absolute column `absolute` (may lie outside the area). */
 int64_t AreaColumn(int64_t absolute, int64_t cueColumn, int width, bool reversed);
 
+/** The byte an area column points at, for a click: the first frame of the absolute column
+    shown there with the cue at byte `cue`, held to [0, length]. */
+uint64_t PositionAtColumn(const ColumnGrid& grid, int column, uint64_t cue, uint64_t length,
+                          int width, bool reversed);
+
 /** The area columns that show some of an Edit of `length` bytes with the cue in absolute
     column `cueColumn`, clipped to the area. Empty for an empty Edit. */
 ColumnBand EditColumns(const ColumnGrid& grid, int64_t cueColumn, uint64_t length, int width,

@@ -1,6 +1,8 @@
 #include "app/waveform/waveform_view.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QTime>
 #include <algorithm>
@@ -465,6 +467,53 @@ void WaveformView::keyPressEvent(QKeyEvent* event)
 {
     if (keys_ && keys_->HandleKey(event, true)) return;
     QWidget::keyPressEvent(event);
+}
+
+void WaveformView::mousePressEvent(QMouseEvent* event)
+{
+    AudioStream* stream = Stream();
+    const QPoint at = event->position().toPoint();
+    if (event->button() != Qt::LeftButton || !stream || !stream->HasEdit() || stream->recording ||
+        !AreaRect().contains(at)) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    setFocus();
+    EditView& view = *stream->reader;
+    const ColumnGrid grid{view.bytesPerSecond, view.blockAlign, view.fineStep};
+    const uint64_t cue = stream->playing ? stream->HeardPosition() : view.cursor;
+    const uint64_t position =
+        PositionAtColumn(grid, at.x() - AreaRect().left(), cue, view.length, AreaWidth(), reversed_);
+    if (event->modifiers() & Qt::ShiftModifier) {
+        view.leftMark = std::min(cue, position);
+        view.rightMark = std::max(cue, position);
+    } else if (stream->playing) {
+        const bool reverse = stream->reverse;
+        TransportCommand(*stream, kTransportStop, reverse);
+        view.SetCursor(position, true);
+        TransportCommand(*stream, kTransportPlay, reverse);
+    } else {
+        view.SetCursor(position, true);
+    }
+    TheAudioShell().RedrawCueAndOverview();
+    RequestRefresh();
+    RefreshStatus();
+    event->accept();
+}
+
+void WaveformView::wheelEvent(QWheelEvent* event)
+{
+    AudioStream* stream = Stream();
+    const int notches = event->angleDelta().y() / 120;
+    if (!stream || !stream->HasEdit() || stream->recording || notches == 0) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    // Away from the person (a positive turn) moves back in time, as a scroll up does in a list.
+    StepCue(*stream, -10 * int64_t(notches));
+    RequestRefresh();
+    RefreshStatus();
+    event->accept();
 }
 
 void WaveformView::keyReleaseEvent(QKeyEvent* event)

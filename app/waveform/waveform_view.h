@@ -125,6 +125,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    /** A click in the area puts the cue line where it points (playing on from there when
+        playing); with Shift it selects from the cue line to there. Not while recording. */
+    void mousePressEvent(QMouseEvent* event) override;
+    /** The wheel steps the cue line, ten steps a notch (stopping playback, as the arrows do). */
+    void wheelEvent(QWheelEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:

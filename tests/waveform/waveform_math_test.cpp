@@ -128,6 +128,33 @@ TEST(AreaColumnTest, AbsoluteAndAreaColumnsAreInverse)
     EXPECT_EQ(AbsoluteColumn(401, 77, 800, true), 76);
 }
 
+TEST(PositionAtColumnTest, AClickPointsAtTheFirstFrameOfItsColumnInsideTheEdit)
+{
+    const ColumnGrid stereo{176400, 4, false};
+    const ColumnGrid zoomed{176400, 4, true};
+    const uint64_t second = 176400, length = 10 * second;
+    struct Case
+    {
+        const char* name;
+        ColumnGrid grid;
+        int column;
+        uint64_t cue;
+        bool reversed;
+        uint64_t expected;
+    };
+    const Case cases[] = {
+        {"the cue column keeps the cue's column", stereo, 400, second, false, second},
+        {"a column to the right is 10 ms later", stereo, 401, second, false, second + 1764},
+        {"reversed, a column to the right is earlier", stereo, 401, second, true, second - 1764},
+        {"a cue inside its column points at the column's start", stereo, 400, second + 100, false, second},
+        {"before the start is the start", stereo, 0, 0, false, 0},
+        {"past the end is the end", stereo, 799, length, false, length},
+        {"zoomed columns are four frames", zoomed, 403, second, false, second + 3 * 16},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PositionAtColumn(c.grid, c.column, c.cue, length, 800, c.reversed), c.expected) << c.name;
+}
+
 TEST(StripLayoutTest, StereoHasTwoStripsAroundATwoRowDivider)
 {
     struct Case { int height; uint32_t channels; StripLayout expected; };

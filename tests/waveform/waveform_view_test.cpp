@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QThread>
+#include <QWheelEvent>
+#include <QtTest/QTest>
 
 #include "app/waveform/waveform_view.h"
 #include "audio/audio_devices.h"
@@ -367,6 +369,30 @@ TEST(StatusTextsTest, LengthSelectionModeAndSpace)
     texts = MakeStatusTexts(&view, true, 32000 * 75, 32000, 0, "");
     EXPECT_EQ(texts.length, "Recorded 0:01:15.00");
     EXPECT_EQ(MakeStatusTexts(nullptr, false, 0, 32000, 0, "").length, "");
+}
+
+TEST_F(WaveformViewTest, AClickMovesTheCueAndShiftClickSelectsFromIt)
+{
+    ASSERT_TRUE(fixture.OpenTone(kStereo, 1000));
+    CueTo(100);
+    const uint64_t column = kStereo.BytesPerSecond() / 100;
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(kWidth / 2 + 50, 20));
+    EXPECT_EQ(fixture.View().cursor, 150 * column);
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::ShiftModifier, QPoint(kWidth / 2 - 30, 20));
+    EXPECT_EQ(fixture.View().leftMark, 120 * column);
+    EXPECT_EQ(fixture.View().rightMark, 150 * column);
+    EXPECT_EQ(fixture.View().cursor, 150 * column) << "a Shift click leaves the cue where it is";
+    // The status band is not the waveform: a click there does nothing.
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(kWidth / 2 + 80, kHeight + 5));
+    EXPECT_EQ(fixture.View().cursor, 150 * column);
+
+    // A notch of the wheel towards the person is ten cue steps on; away, ten back.
+    for (const auto& [delta, expected] : {std::pair{-120, 160}, std::pair{240, 140}}) {
+        QWheelEvent wheel(QPointF(10, 10), view.mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &wheel);
+        EXPECT_EQ(fixture.View().cursor, uint64_t(expected) * column) << delta;
+    }
 }
 
 } // namespace
