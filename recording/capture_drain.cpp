@@ -123,6 +123,8 @@ bool ProcessCaptured(AudioEngineState& engine, AudioStream& main, uint32_t posit
     RecorderState& recorder = Recorder();
     const AgcPlacement agc = AgcPlacementFor(recorder.softwareMix);
     const bool sixteenBit = format.bits == 16;
+    const std::vector<MixRing*> rings = recorder.softwareMix && sixteenBit ? PlayerMixRings()
+                                                                         : std::vector<MixRing*>();
     uint8_t* pieces[2] = {regions.first, regions.second};
     const uint32_t sizes[2] = {regions.firstBytes, regions.secondBytes};
     bool ok = true;
@@ -136,7 +138,6 @@ bool ProcessCaptured(AudioEngineState& engine, AudioStream& main, uint32_t posit
         }
         // The mixer takes at most kMaxBytes at a time; a longer piece (the loop fell behind)
         // goes through in turns so that none of it is lost.
-        const std::vector<MixRing*> rings = PlayerMixRings();
         for (uint32_t at = 0; at < sizes[i] && ok; at += RecordMixer::kMaxBytes) {
             RingPieces captured;
             captured.data[0] = pieces[i] + at;
