@@ -79,6 +79,11 @@ QString DateText(uint32_t seconds)
     return QDateTime::fromSecsSinceEpoch(seconds).toString("yyyy-MM-dd HH:mm");
 }
 
+QString SizeText(uint32_t bytes)
+{
+    return QString("%1 MB").arg(bytes / (1024.0 * 1024.0), 0, 'f', 1);
+}
+
 // A tree item that sorts numbers as numbers: each column keeps its sort key in a role.
 class EditItem : public QTreeWidgetItem
 {
@@ -179,11 +184,13 @@ void LibraryPicker::Refill()
         item->setData(2, Qt::UserRole, qlonglong(info.modified));
         item->setText(3, DateText(info.created));
         item->setData(3, Qt::UserRole, qlonglong(info.created));
-        item->setText(4, QString::number(info.fileSize));
+        item->setText(4, SizeText(info.fileSize));
         item->setData(4, Qt::UserRole, qlonglong(info.fileSize));
         item->setText(5, QString("%1-%2-%3ch").arg(info.sampleRate).arg(info.bitsPerSample).arg(info.channels));
     }
     list_->setSortingEnabled(true);
+    // Dates and lengths are read whole or not at all: each column is as wide as its widest text.
+    for (int column = 1; column < list_->columnCount(); ++column) list_->resizeColumnToContents(column);
     Choose(chosen);
 }
 

@@ -17,10 +17,10 @@ MessageAnswer RecordingSink::ShowMessage(const std::string& title, const std::st
 
 std::optional<std::string> RecordingSink::PromptText(const std::string& title,
                                                      const std::string& label,
-                                                     const std::string&)
+                                                     const std::string& initial)
 {
     std::lock_guard guard(lock_);
-    messages_.push_back({title, label, MessageButtons::OkCancel});
+    messages_.push_back({title, label, MessageButtons::OkCancel, initial});
     if (texts_.empty()) return std::nullopt;
     std::optional<std::string> text = texts_.front();
     texts_.pop_front();

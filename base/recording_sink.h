@@ -18,6 +18,7 @@ public:
         std::string title;
         std::string text;
         MessageButtons buttons;
+        std::string initial; // a prompt's offered text
     };
 
     MessageAnswer ShowMessage(const std::string& title, const std::string& text,

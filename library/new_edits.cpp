@@ -32,6 +32,12 @@ std::string TempEditPath()
 
 AudioFormat RecordingFormat() { return DefaultFormatRecord(int(ReadNumberSetting("DefaultFormat"))); }
 
+std::string DefaultEditTitle()
+{
+    std::string title = ReadTextSetting("DefaultFileName");
+    return title.empty() ? "Untitled" : title;
+}
+
 std::unique_ptr<EditFile> MakeTempEdit(std::string& path)
 {
     path = TempEditPath();
@@ -124,7 +130,7 @@ bool NewEdit(EditView& source, const Account& account, bool fromSelection, bool 
     source.rightMark = kept.rightMark;
     source.SetCursor(kept.cursor, true);
     target->EditClose();
-    std::string title = "Untitled";
+    std::string title = DefaultEditTitle();
     if (!ok || !AskForNewTitle(account, title)) {
         ::unlink(tempPath.c_str());
         return false;
@@ -144,7 +150,7 @@ bool NewEmptyEdit(EditorSlot& editor, const Account& account)
         return false;
     }
     edit->EditClose();
-    std::string title = "Untitled";
+    std::string title = DefaultEditTitle();
     if (!AskForNewTitle(account, title)) {
         ::unlink(tempPath.c_str());
         return false;

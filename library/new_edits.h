@@ -17,6 +17,9 @@ namespace tandrel {
 std::string TempEditPath();
 /** The format of new recordings and new Edits (the DefaultFormat setting). */
 AudioFormat RecordingFormat();
+/** The title first offered for a new Edit: the DefaultFileName setting, "Untitled" when it
+    is empty. */
+std::string DefaultEditTitle();
 /** Deletes any old temporary Edit and returns a new, unopened EditFile in the recording
     format; `path` receives the temporary path. Null when the old file cannot be deleted or
     the storage folder is not known. */

@@ -418,6 +418,16 @@ void WaveformView::PaintStatus(QPainter& painter)
                      QString::fromStdString(status_.clock));
 }
 
+void WaveformView::PaintStartHint(QPainter& painter, const QRect& area)
+{
+    // A first start shows what to do rather than an empty dark area.
+    painter.setPen(QColor::fromRgb(kStatusText));
+    painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap,
+                     "No Edit is open.\n\n"
+                     "Press R or the red Record button to record a new one.\n"
+                     "Press Ctrl+O to open an Edit from the Library.");
+}
+
 void WaveformView::paintEvent(QPaintEvent* event)
 {
     const QRect area = AreaRect();
@@ -436,6 +446,8 @@ void WaveformView::paintEvent(QPaintEvent* event)
             const int x = reversed_ ? cue - 1 : cue;
             painter.fillRect(QRect(x, area.top(), 2, area.height()),
                              QColor::fromRgb(inSelection ? kCueInSelection : kCue));
+        } else if (!stream || (!stream->HasEdit() && !stream->recording)) {
+            PaintStartHint(painter, area);
         }
     }
     if (event->rect().bottom() >= height() - kStatusHeight) PaintStatus(painter);

@@ -138,6 +138,7 @@ private:
     void DrawColumns(const Frame& frame, ColumnBand band);
     void ScrollImage(int columns);
     void PaintStatus(QPainter& painter);
+    void PaintStartHint(QPainter& painter, const QRect& area);
     void UpdateStatusTexts();
     void SchedulePaint();
     int64_t FreeBytes();

@@ -254,17 +254,26 @@ TEST_F(ProgramTest, DeleteFromLibraryTakesTheEditsChosenInThePicker)
     MakeLibraryEdit("Middle", 2, kStereo16);
     Open("Middle");
     std::vector<std::string> byLength;
+    std::string sizeText;
+    std::vector<int> cutColumns;
     QTimer::singleShot(50, [&] {
         auto* picker = qobject_cast<LibraryPicker*>(QApplication::activeModalWidget());
         if (!picker) return;
         auto* list = picker->findChild<QTreeWidget*>("edits");
         list->sortByColumn(1, Qt::DescendingOrder);
         byLength = picker->Titles();
+        const QTreeWidgetItem* longest = list->topLevelItem(0);
+        sizeText = longest->text(4).toStdString();
+        for (int column = 1; column < list->columnCount(); ++column)
+            if (list->columnWidth(column) < list->fontMetrics().horizontalAdvance(longest->text(column)))
+                cutColumns.push_back(column);
         picker->Choose({"Long", "Middle"});
         picker->accept();
     });
     ASSERT_TRUE(Window().DoCommand(kCmdDeleteFromLibrary));
     EXPECT_EQ(byLength, (std::vector<std::string>{"Long", "Middle", "Short"}));
+    EXPECT_EQ(sizeText, "1.0 MB") << "3 s of 44.1 kHz stereo";
+    EXPECT_TRUE(cutColumns.empty()) << "a column too narrow for its text: " << cutColumns.front();
     EXPECT_EQ(TheStudio().ActivePath(), "");
     EXPECT_FALSE(std::filesystem::exists(home.AccountFolder() + "/Long.kdw"));
     EXPECT_TRUE(std::filesystem::exists(home.AccountFolder() + "/Short.kdw"));

@@ -307,9 +307,12 @@ TEST_F(LibraryFiles, SavingAcrossFileSystemsCopiesAndACancelKeepsTheTemporaryEdi
 TEST_F(LibraryFiles, NewEmptyEditIsLoadedAndListed)
 {
     ASSERT_TRUE(WriteSettingNumber(0, kProductKey, "DefaultFormat", 1)); // 8 kHz mono
+    ASSERT_TRUE(WriteSettingText(0, kProductKey, "DefaultFileName", "Show"));
     TestEditor editor;
     sink.ScriptText("Blank");
     ASSERT_TRUE(NewEmptyEdit(editor, account));
+    ASSERT_FALSE(sink.Messages().empty());
+    EXPECT_EQ(sink.Messages().back().initial, "Show") << "the name offered is the user's default";
     EXPECT_EQ(editor.ActivePath(), account.EditPath("Blank"));
     EXPECT_EQ(editor.view.sampleRate, 8000u);
     EXPECT_EQ(editor.view.channels, 1u);

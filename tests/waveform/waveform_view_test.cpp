@@ -209,6 +209,20 @@ TEST_F(WaveformViewTest, TheCueLineIsTwoPixelsAtTheCueColumnInItsColours)
     EXPECT_EQ(shown.pixel(cue, 10) & 0xFFFFFF, kCueInSelection & 0xFFFFFF);
 }
 
+TEST_F(WaveformViewTest, AnAreaWithoutAnEditSaysHowToBegin)
+{
+    auto textPixels = [this] {
+        const QImage shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int count = 0;
+        for (int x = 0; x < kWidth; ++x) count += CountInColumn(shown, x, 0, kHeight, kStatusText);
+        return count;
+    };
+    EXPECT_GT(textPixels(), 0) << "no Edit: the hint is drawn";
+    ASSERT_TRUE(fixture.OpenTone(kStereo, 6000));
+    CueTo(500);
+    EXPECT_EQ(textPixels(), 0) << "the hint gives way to the Edit";
+}
+
 TEST_F(WaveformViewTest, ZoomedColumnsAreFourFramesJoinedIntoALine)
 {
     ASSERT_TRUE(fixture.OpenTone(kMono, 3000));
