@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kConnectMs = 1000;
 constexpr int kAnswerMs = 3000;
-constexpr char kTaken = 'K';
 
 } // namespace
 
@@ -25,24 +24,24 @@ QString InstanceGuard::SocketPath()
     return QDir::tempPath() + QString("/tandrel-%1.socket").arg(::getuid());
 }
 
-bool InstanceGuard::SendRequest(uint32_t type, const std::vector<uint8_t>& data)
+char InstanceGuard::SendRequest(uint32_t type, const std::vector<uint8_t>& data)
 {
     QLocalSocket socket;
     socket.connectToServer(SocketPath());
-    if (!socket.waitForConnected(kConnectMs)) return false;
+    if (!socket.waitForConnected(kConnectMs)) return 0;
     const std::vector<uint8_t> bytes = EncodeRequest(type, data);
     socket.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    if (!socket.waitForBytesWritten(kAnswerMs)) return false;
+    if (!socket.waitForBytesWritten(kAnswerMs)) return 0;
     // The running copy answers once it has the whole message.
     while (socket.bytesAvailable() < 1)
-        if (!socket.waitForReadyRead(kAnswerMs)) return false;
+        if (!socket.waitForReadyRead(kAnswerMs)) return 0;
     char answer = 0;
-    return socket.read(&answer, 1) == 1 && answer == kTaken;
+    return socket.read(&answer, 1) == 1 ? answer : 0;
 }
 
 bool InstanceGuard::ActivateRunningCopy()
 {
-    return SendRequest(kRequestActivate, {});
+    return SendRequest(kRequestActivate, {}) == kAnswerTaken;
 }
 
 bool InstanceGuard::Listen()
@@ -73,13 +72,15 @@ void InstanceGuard::Serve(QLocalSocket* socket)
         const QByteArray bytes = socket->readAll();
         reader->Feed(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
         while (std::optional<ProgramRequest> next = reader->Next()) {
-            socket->write(&kTaken, 1);
-            socket->flush();
+            char answer = kAnswerRefused;
             if (next->type == kRequestActivate) {
                 if (activate) activate();
+                answer = kAnswerTaken;
             } else if (request) {
-                request(*next);
+                answer = request(*next);
             }
+            socket->write(&answer, 1);
+            socket->flush();
         }
         if (reader->Broken()) socket->abort();
     };

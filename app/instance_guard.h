@@ -24,17 +24,18 @@ public:
 
     /** True when a running copy answered and was asked to come to the front. */
     static bool ActivateRunningCopy();
-    /** Sends one request to the running copy and waits until it has taken it. False when no
-        copy answers. */
-    static bool SendRequest(uint32_t type, const std::vector<uint8_t>& data);
+    /** Sends one request to the running copy and waits for its answer (kAnswerTaken,
+        kAnswerQueued or kAnswerRefused). 0 when no copy answers. */
+    static char SendRequest(uint32_t type, const std::vector<uint8_t>& data);
 
     /** Starts listening (taking over a socket a crashed copy left behind). False when
         another copy listens after all. */
     bool Listen();
 
-    /** What the running copy does with a request; set by the program. */
+    /** What the running copy does with a request, and what it answers; set by the program.
+        Without a handler other programs' requests are refused. */
     std::function<void()> activate;
-    std::function<void(const ProgramRequest&)> request;
+    std::function<char(const ProgramRequest&)> request;
 
 private:
     void Serve(QLocalSocket* socket);

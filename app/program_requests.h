@@ -16,6 +16,11 @@ namespace tandrel::app {
 inline constexpr uint32_t kRequestActivate = 1;
 inline constexpr uint32_t kRequestSam = 120;
 inline constexpr uint32_t kRequestImport = 333;
+/** The byte the running program answers each message with: carried out, kept until the
+    program can carry it out (an import before importing is available), or refused. */
+inline constexpr char kAnswerTaken = 'K';
+inline constexpr char kAnswerQueued = 'Q';
+inline constexpr char kAnswerRefused = 'N';
 /** Import requests of this many bytes or more are ignored. */
 inline constexpr size_t kImportRequestLimit = 1036;
 /** Longest message body the reader accepts; a longer one ends the connection. */

@@ -156,10 +156,13 @@ Program::Started Program::Start()
 
     MainWindow* window = window_.get();
     guard_->activate = [window] { RaiseProgramWindow(window); };
-    guard_->request = [](const ProgramRequest& request) {
-        // Importing and SAM hand-overs are carried out by their own parts once built in;
-        // until then the requests are taken and let go.
-        DispatchProgramRequest(request, nullptr, nullptr);
+    guard_->request = [this](const ProgramRequest& request) {
+        // Importing is not built in yet: a well-formed import request is kept for it and the
+        // sender told so. SAM hand-overs are refused until SAM import exists.
+        const bool kept = DispatchProgramRequest(
+            request, [this](const ImportRequest& import) { pendingImports_.push_back(import); },
+            nullptr);
+        return kept ? kAnswerQueued : kAnswerRefused;
     };
 
     window_->show();

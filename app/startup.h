@@ -1,5 +1,8 @@
 #pragma once
 #include <memory>
+#include <vector>
+
+#include "app/program_requests.h"
 
 class QApplication;
 
@@ -47,6 +50,8 @@ public:
     Studio& GetStudio() { return *studio_; }
     MainWindow& Window() { return *window_; }
     AudioService& Service() { return *service_; }
+    /** Import requests from other programs, oldest first, kept until importing can take them. */
+    const std::vector<ImportRequest>& PendingImports() const { return pendingImports_; }
 
 private:
     Options options_;
@@ -57,6 +62,7 @@ private:
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<RecorderShell> recorderShell_;
     std::unique_ptr<AudioService> service_;
+    std::vector<ImportRequest> pendingImports_;
     bool firstPassDone_ = false;
     bool running_ = false;
 };

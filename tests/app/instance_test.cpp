@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/instance_guard.h"
+#include "app/startup.h"
 #include "app_test_support.h"
 
 namespace tandrel::app {
@@ -46,36 +47,33 @@ TEST(InstanceGuard, ASecondCopyExitsWithZeroAndRaisesTheFirst)
     EXPECT_FALSE(std::filesystem::exists(home.Path() + "/config/Halvern"));
 }
 
-TEST(InstanceGuard, RequestsOfOtherProgramsArriveInOrder)
+TEST(InstanceGuard, OtherProgramsRequestsAreAnsweredAndImportsKeptInOrder)
 {
     TempHome home;
-    InstanceGuard guard;
-    ASSERT_TRUE(guard.Listen());
-    std::vector<ProgramRequest> got;
-    guard.request = [&](const ProgramRequest& request) { got.push_back(request); };
-    int activations = 0;
-    guard.activate = [&] { ++activations; };
+    std::unique_ptr<Program> program;
+    test::StartProgram(program);
 
-    const ImportRequest import{"/srv/in.wav", "KDUser", "Default"};
-    std::atomic<int> sent{0};
+    const ImportRequest first{"/srv/in.wav", "KDUser", "Default"};
+    const ImportRequest second{"/srv/two.mp3", "KDUser", "Default"};
+    std::vector<char> answers;
+    std::atomic<bool> finished{false};
     std::thread sender([&] {
-        // Each send waits until the running copy has taken the message.
-        sent += InstanceGuard::SendRequest(kRequestImport, EncodeImportRequest(import));
-        sent += InstanceGuard::SendRequest(kRequestSam, {1, 2, 3});
-        sent += InstanceGuard::SendRequest(kRequestImport, std::vector<uint8_t>(2000, 7));
-        sent += InstanceGuard::ActivateRunningCopy();
+        // Each send waits for the running copy's answer.
+        answers.push_back(InstanceGuard::SendRequest(kRequestImport, EncodeImportRequest(first)));
+        answers.push_back(InstanceGuard::SendRequest(kRequestSam, {1, 2, 3}));
+        answers.push_back(InstanceGuard::SendRequest(kRequestImport, std::vector<uint8_t>(2000, 7)));
+        answers.push_back(InstanceGuard::SendRequest(kRequestImport, EncodeImportRequest(second)));
+        answers.push_back(InstanceGuard::ActivateRunningCopy() ? kAnswerTaken : 0);
+        finished = true;
     });
-    EXPECT_TRUE(WaitUntil([&] { return got.size() == 3 && activations == 1; }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return finished.load(); }, 20000));
     sender.join();
-    EXPECT_EQ(sent.load(), 4);
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].type, kRequestImport);
-    EXPECT_EQ(ParseImportRequest(got[0].data)->sourcePath, "/srv/in.wav");
-    EXPECT_EQ(got[1].type, kRequestSam);
-    EXPECT_EQ(got[1].data, (std::vector<uint8_t>{1, 2, 3}));
-    // Too long for an import: it arrives, and the program leaves it alone.
-    EXPECT_EQ(got[2].data.size(), 2000u);
-    EXPECT_FALSE(DispatchProgramRequest(got[2], [](const ImportRequest&) {}, nullptr));
+    EXPECT_EQ(answers, (std::vector<char>{kAnswerQueued, kAnswerRefused, kAnswerRefused,
+                                          kAnswerQueued, kAnswerTaken}));
+    ASSERT_EQ(program->PendingImports().size(), 2u);
+    EXPECT_EQ(program->PendingImports()[0].sourcePath, "/srv/in.wav");
+    EXPECT_EQ(program->PendingImports()[1].sourcePath, "/srv/two.mp3");
+    program->Shutdown();
 }
 
 TEST(InstanceGuard, ASocketLeftByACrashedCopyIsTakenOver)
