@@ -1,32 +1,13 @@
 // ConvertBlock runs once per block inside the audio service, so it must not allocate: every
-// buffer is sized at initialisation. Counted through the global operator new of this binary.
-#include <atomic>
-#include <cstdlib>
-#include <cstring>
-#include <new>
-
+// buffer is sized at initialisation. Counted through the global operator new of this binary,
+// which the platform tests' allocation counter replaces.
 #include <gtest/gtest.h>
 
 #include "audio/format_converter.h"
 #include "base/result_codes.h"
 
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-void* operator new(std::size_t size)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
+namespace tandrel::test {
+long AllocationCount(); // tests/platform/allocation_counter.cpp
 }
 
 namespace tandrel {
@@ -50,12 +31,12 @@ TEST(ConvertBlock, AllocatesNothing)
         for (size_t i = 0; i < 4096; ++i)
             converter.InputBuffer()[i] = uint8_t(i * 37);
 
-        const long before = gAllocations.load();
+        const long before = test::AllocationCount();
         uint32_t produced = 0;
         bool ok = true;
         for (int block = 0; block < 20; ++block)
             ok = ok && ConvertBlock(converter, 4096 - 4 * block, produced, block == 19) == 0;
-        const long after = gAllocations.load();
+        const long after = test::AllocationCount();
         EXPECT_TRUE(ok);
         EXPECT_EQ(after - before, 0) << c.fromRate << " -> " << c.toRate;
     }

@@ -75,7 +75,7 @@ TEST(FormatConverterInit, RefusesUnsupportedFormatsBeforeAllocating)
     }
 }
 
-TEST(FormatConverterWidth, MapsEachSampleByTheFixedRule)
+TEST(FormatConverter, MapsWidthAndChannelsByTheFixedRule)
 {
     struct Case
     {
@@ -99,20 +99,7 @@ TEST(FormatConverterWidth, MapsEachSampleByTheFixedRule)
          {8000, 16, 2},
          {0, 255, 128, 64},
          Le16({-32768, 32512, 0, -16384})},
-    };
-    for (const Case& c : kCases)
-        EXPECT_EQ(ConvertOnce(c.from, c.to, c.in, uint32_t(c.in.size())), c.out) << c.name;
-}
-
-TEST(FormatConverterChannels, MixesDownWithoutHalvingAndDuplicatesUp)
-{
-    struct Case
-    {
-        const char* name;
-        Shape from, to;
-        std::vector<uint8_t> in, out;
-    };
-    const Case kCases[] = {
+        // Channels: a mix-down sums without halving, a mix-up duplicates.
         {"16-bit sums saturate",
          {44100, 16, 2},
          {44100, 16, 1},

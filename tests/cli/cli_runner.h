@@ -115,6 +115,14 @@ protected:
     fs::path dir_;
 };
 
+/** Bytes [from, to) of the audio CreateWithAudio writes. */
+inline std::string Audio(uint64_t from, uint64_t to)
+{
+    std::string bytes;
+    for (uint64_t i = from; i < to; ++i) bytes.push_back(char(uint8_t(i * 7 + 3)));
+    return bytes;
+}
+
 /** Creates an Edit with `bytes` of audio and its base step. */
 inline bool CreateWithAudio(EditFile& edit, const std::string& path, uint64_t bytes,
                      uint32_t channels = 2, uint32_t rate = 44100, uint32_t bits = 16)
@@ -123,8 +131,8 @@ inline bool CreateWithAudio(EditFile& edit, const std::string& path, uint64_t by
     edit.sampleRate = rate;
     edit.bitsPerSample = bits;
     if (!edit.EditOpen(path, true, false)) return false;
-    std::vector<uint8_t> audio(bytes);
-    for (size_t i = 0; i < audio.size(); ++i) audio[i] = uint8_t(i * 7 + 3);
+    const std::string pattern = Audio(0, bytes);
+    std::vector<uint8_t> audio(pattern.begin(), pattern.end());
     uint64_t done = 0, start = 0, end = 0;
     if (edit.EditBeginData() != 0 || edit.EditWrite(audio.data(), audio.size(), done) != 0 ||
         edit.EditEndData(start, end) != 0 || end - start != bytes)

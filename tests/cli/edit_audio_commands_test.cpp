@@ -19,14 +19,6 @@ uint16_t Le16(const std::string& b, size_t at)
     return uint16_t(uint8_t(b.at(at)) | (uint8_t(b.at(at + 1)) << 8));
 }
 
-// The bytes CreateWithAudio puts in the data chunk.
-std::string Audio(uint64_t from, uint64_t to)
-{
-    std::string bytes;
-    for (uint64_t i = from; i < to; ++i) bytes.push_back(char(uint8_t(i * 7 + 3)));
-    return bytes;
-}
-
 class EditAudioCommandsTest : public CliTest
 {
 protected:

@@ -7,13 +7,6 @@
 namespace tandrel::cli {
 namespace {
 
-std::string Audio(uint64_t from, uint64_t to)
-{
-    std::string bytes;
-    for (uint64_t i = from; i < to; ++i) bytes.push_back(char(uint8_t(i * 7 + 3)));
-    return bytes;
-}
-
 class EditDoTest : public CliTest
 {
 protected:

@@ -8,61 +8,6 @@
 namespace tandrel {
 namespace {
 
-TEST(SettingDefaults, NumbersHaveTheirDefaults)
-{
-    struct Case
-    {
-        const char* name;
-        uint32_t expected;
-    };
-    const Case cases[] = {
-        {"UserFlags", 0x170001},    {"PlayOption", 1},
-        {"DefaultFormat", 16},      {"EZExportFormat", 0xffffffff},
-        {"EZExportOption", 1},      {"EZExportEnabled", 0},
-        {"Version 2.0", 0},         {"DynamicRangeMult", 50},
-        {"AGCMicOnly", 1},          {"AGCSensitivityR", uint32_t(-42)},
-        {"AGCPeakL", uint32_t(-1)}, {"AGCHoldL", 3000},
-        {"MaxItemAge", 180},        {"HighBitrateIndex", 8},
-        {"LowBitrateIndex", 11},    {"Ignore WMF Warning", 0},
-        {"NoRecordLimit", 0},       {"winX", 0},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(SettingDefaultNumber(c.name), c.expected) << c.name;
-}
-
-TEST(SettingDefaults, EntriesHaveTheirTypeAndBuffer)
-{
-    struct Case
-    {
-        const char* name;
-        SettingType type;
-        size_t bufferSize;
-        const char* text;
-    };
-    const Case cases[] = {
-        {"DefaultFileName", SettingType::Text, 64, "Untitled"},
-        {"AGCResponseL", SettingType::Text, 64, "0.3"},
-        {"AGCReleaseR", SettingType::Text, 64, "0.9"},
-        {"FilesLocation", SettingType::Text, 260, ""},
-        {"LastExportFolder", SettingType::Text, 260, ""},
-        {"EZExportDestination", SettingType::Text, 260, ""},
-        {"DSCaptureDevice", SettingType::Text, 64, ""},
-        {"Cart21", SettingType::Text, 260, ""},
-        {"Deck4Label", SettingType::Text, 128, ""},
-        {"Cart7Mode", SettingType::Number, 0, ""},
-        {"Deck2Stop", SettingType::Number, 0, ""},
-        {"XFade1", SettingType::Number, 0, ""},
-        {"UseDirectSound", SettingType::Number, 0, ""},
-    };
-    for (const Case& c : cases) {
-        const SettingDefault* entry = FindSetting(c.name);
-        ASSERT_NE(entry, nullptr) << c.name;
-        EXPECT_EQ(entry->type, c.type) << c.name;
-        EXPECT_EQ(entry->bufferSize, c.bufferSize) << c.name;
-        EXPECT_EQ(SettingDefaultText(c.name), c.text) << c.name;
-    }
-}
-
 TEST(SettingDefaults, NumberedFamiliesStopAtTheirLastButton)
 {
     for (const char* name :

@@ -8,15 +8,10 @@
 namespace tandrel {
 namespace {
 
-// The device and mixer values an older release left behind, as the version step lists them.
-const char* const kObsolete[] = {
-    "DSCaptureDevice",      "DSCaptureDevice2", "DSPlayDevice",
-    "WaveCaptureDevice",    "WavePlayDevice",   "EnableSecondRecordDevice",
-    "IgnoreMixerWarning",   "LineInFader",      "LineInSourceLineID",
-    "LineInSourceLineName", "MicFader",         "MicSourceLineID",
-    "MicSourceLineName",    "PlayerFader",      "PlayerSourceLineID",
-    "PlayerSourceLineName", "RecordFader",      "RecordSourceLineID",
-};
+// Some of the device and mixer values an older release left behind: the first, the last and
+// one of each kind between.
+const char* const kObsolete[] = {"DSCaptureDevice", "WavePlayDevice", "IgnoreMixerWarning",
+                                 "MicSourceLineName", "RecordSourceLineID"};
 const char* const kCrossfaders[] = {"XFade0", "XFadeAB", "XFade1", "XFadeCD"};
 // Values the step must leave alone, among them names close to the deleted ones.
 const char* const kKept[] = {"UserFlags",     "DeckFader", "CartFader",    "MonitorFader",
