@@ -13,10 +13,12 @@
 
 #include "app/commands.h"
 #include "app/dialogs.h"
+#include "app/gain_control_dialog.h"
 #include "app/program_messages.h"
 #include "app/studio.h"
 #include "audio/audio_devices.h"
 #include "audio/audio_devices_dialog.h"
+#include "audio/gain_control.h"
 #include "audio/transport.h"
 #include "base/interaction.h"
 #include "editing/edit_commands.h"
@@ -402,6 +404,16 @@ bool MainWindow::SettingsCommand(int command)
     case kCmdScrub:
         RunScrubDialog(this);
         return true;
+    case kCmdGainControl:
+        RunGainControlDialog(this);
+        studio_.RefreshDisplays();
+        return true;
+    case kCmdToggleGainControl: {
+        const AudioFormat& format = AudioEngine().recordingFormat;
+        AgcToggle(format.sampleRate, format.channels, format.bitsPerSample);
+        studio_.RefreshDisplays();
+        return true;
+    }
     case kCmdRollbackShort:
     case kCmdRollbackLong:
         WriteSettingNumber(kSettingTwoAttempts, kProductKey, "RollbackLong",

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -59,24 +60,60 @@ int32_t AgcLinear(int32_t db)
     return int32_t(std::round(32768.0 * std::pow(10.0, db / 20.0) + 0.5));
 }
 
+namespace {
+
+const char* const kSideNames[2][5] = {
+    {"AGCSensitivityL", "AGCPeakL", "AGCHoldL", "AGCResponseL", "AGCReleaseL"},
+    {"AGCSensitivityR", "AGCPeakR", "AGCHoldR", "AGCResponseR", "AGCReleaseR"},
+};
+
+} // namespace
+
 AgcSettings ReadAgcSettings()
 {
-    static const char* const kNames[2][5] = {
-        {"AGCSensitivityL", "AGCPeakL", "AGCHoldL", "AGCResponseL", "AGCReleaseL"},
-        {"AGCSensitivityR", "AGCPeakR", "AGCHoldR", "AGCResponseR", "AGCReleaseR"},
-    };
     AgcSettings settings;
     settings.mode = ReadNumberSetting("AGCEnable");
     settings.micOnly = ReadNumberSetting("AGCMicOnly") != 0;
     for (int c = 0; c < 2; ++c) {
         AgcSide& side = settings.side[c];
-        side.sensitivityDb = int32_t(ReadNumberSetting(kNames[c][0]));
-        side.peakDb = int32_t(ReadNumberSetting(kNames[c][1]));
-        side.holdMs = ReadNumberSetting(kNames[c][2]);
-        side.response = ReadFactor(kNames[c][3]);
-        side.release = ReadFactor(kNames[c][4]);
+        side.sensitivityDb = int32_t(ReadNumberSetting(kSideNames[c][0]));
+        side.peakDb = int32_t(ReadNumberSetting(kSideNames[c][1]));
+        side.holdMs = ReadNumberSetting(kSideNames[c][2]);
+        side.response = ReadFactor(kSideNames[c][3]);
+        side.release = ReadFactor(kSideNames[c][4]);
     }
     return settings;
+}
+
+bool WriteAgcSettings(const AgcSettings& settings)
+{
+    auto number = [](const char* name, uint32_t value) {
+        return WriteSettingNumber(kSettingTwoAttempts, kProductKey, name, value);
+    };
+    // The factors are kept as decimal texts; two places are all the sliders can set.
+    auto factor = [](const char* name, float value) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.2f", double(value));
+        return WriteSettingText(kSettingTwoAttempts, kProductKey, name, text);
+    };
+    bool ok = number("AGCEnable", settings.mode) && number("AGCMicOnly", settings.micOnly ? 1 : 0);
+    for (int c = 0; c < 2 && ok; ++c) {
+        const AgcSide& side = settings.side[c];
+        ok = number(kSideNames[c][0], uint32_t(side.sensitivityDb)) &&
+             number(kSideNames[c][1], uint32_t(side.peakDb)) && number(kSideNames[c][2], side.holdMs) &&
+             factor(kSideNames[c][3], side.response) && factor(kSideNames[c][4], side.release);
+    }
+    return ok;
+}
+
+bool AgcToggle(uint32_t rate, uint32_t channels, uint32_t bits)
+{
+    AgcSettings settings = ReadAgcSettings();
+    settings.mode = settings.mode == 0 ? 1 : 0;
+    if (!WriteSettingNumber(kSettingTwoAttempts, kProductKey, "AGCEnable", settings.mode)) return false;
+    AgcLoadSettings();
+    AgcInit(rate, channels, bits);
+    return true;
 }
 
 void AgcLoadSettings()

@@ -32,6 +32,13 @@ struct AgcSettings
     factor above 1 would let the gain run away. Any thread. */
 AgcSettings ReadAgcSettings();
 
+/** Stores the AGC settings (not the DC offsets); AgcLoadSettings then puts them in force.
+    False when a value could not be written. Any thread. */
+bool WriteAgcSettings(const AgcSettings& settings);
+/** Turns the AGC on (both channels) when it is off and off when it is on, stores the choice
+    and sets the channels up again for the given format. False when it could not be stored.
+    UI thread. */
+bool AgcToggle(uint32_t rate, uint32_t channels, uint32_t bits);
 /** Loads the AGC settings and the DC offset estimates ("DCOffsetL", "DCOffsetR") into the
     program-wide records, at start-up and after the active user is applied; AgcInit then
     configures the channels. UI thread. */

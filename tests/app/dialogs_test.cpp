@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 
@@ -20,6 +21,7 @@
 #include "app/studio.h"
 #include "app_test_support.h"
 #include "audio/audio_devices.h"
+#include "audio/gain_control.h"
 #include "base/recording_sink.h"
 #include "library/library_moves.h"
 #include "settings/setting_defaults.h"
@@ -113,6 +115,38 @@ TEST_F(DialogTest, ScrubSettingsAreKeptInTheUserFlags)
     EXPECT_EQ(flags.ScrubStepIndex(), 12);
     EXPECT_EQ(flags.InitialScrubTimeIndex(), 5);
     EXPECT_TRUE(flags.InitialScrub());
+}
+
+TEST_F(DialogTest, GainControlIsSetInItsDialogAndTurnedOverByItsCommand)
+{
+    bool controlsOffBefore = false;
+    ASSERT_TRUE(WithDialog(kCmdGainControl, "GainControl", [&](QWidget* dialog) {
+        auto slider = [dialog](const char* name) { return dialog->findChild<QSlider*>(name); };
+        controlsOffBefore = !slider("LeftSensitivity")->isEnabledTo(dialog);
+        dialog->findChildren<QCheckBox*>()[0]->setChecked(true);
+        dialog->findChild<QComboBox*>()->setCurrentIndex(2); // right channel only
+        slider("LeftSensitivity")->setValue(22);            // -50 dB
+        slider("RightPeak")->setValue(9);                    // -3 dB
+        slider("RightResponse")->setValue(40);               // 0.5
+        slider("RightRelease")->setValue(15);                // 0.8
+        dialog->findChildren<QRadioButton*>()[2]->setChecked(true);
+        Press(dialog, QDialogButtonBox::Ok);
+    }));
+    EXPECT_TRUE(controlsOffBefore) << "the controls wait for the check box";
+    AgcSettings stored = ReadAgcSettings();
+    EXPECT_EQ(stored.mode, 3u);
+    EXPECT_EQ(stored.side[0].sensitivityDb, -50);
+    EXPECT_EQ(stored.side[1].peakDb, -3);
+    EXPECT_FLOAT_EQ(stored.side[1].response, 0.5f);
+    EXPECT_FLOAT_EQ(stored.side[1].release, 0.8f);
+    EXPECT_EQ(DynamicRangeMult(), 100u);
+    EXPECT_TRUE(AgcActive()) << "OK puts the settings in force";
+
+    program->Window().DoCommand(kCmdToggleGainControl);
+    EXPECT_FALSE(AgcActive());
+    EXPECT_EQ(ReadAgcSettings().mode, 0u);
+    program->Window().DoCommand(kCmdToggleGainControl);
+    EXPECT_TRUE(AgcActive());
 }
 
 TEST_F(DialogTest, TheMarkersWindowListsRenamesAndDeletes)

@@ -100,7 +100,7 @@ TEST(WindowUnderX, AnEditPlayingIsShownAndKeptAsAScreenshot)
         return rows;
     };
     // The cue line: two pixels wide at the middle column, drawn over the waveform.
-    const QRgb cueColour = before * 1764 >= 3 * kSecond && after * 1764 < 6 * kSecond ? kCueInSelection : kCue;
+    const QRgb cueColour = uint64_t(before) * 1764 >= 3 * kSecond && uint64_t(after) * 1764 < 6 * kSecond ? kCueInSelection : kCue;
     for (int x : {cue, cue + 1})
         EXPECT_EQ(image.pixel(origin.x() + x, origin.y() + 10) | 0xFF000000, cueColour) << x;
     EXPECT_NE(image.pixel(origin.x() + cue - 1, origin.y() + 10) | 0xFF000000, cueColour);

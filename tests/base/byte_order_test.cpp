@@ -76,9 +76,10 @@ TYPED_TEST(ByteOrder, LittleEndianAtEveryOffset)
             uint8_t buffer[24];
             std::memset(buffer, 0xA5, sizeof buffer);
             Put<TypeParam>(buffer + offset, value);
-            if (value == kPattern)
+            if (value == kPattern) {
                 for (size_t i = 0; i < kSize; ++i)
                     EXPECT_EQ(buffer[offset + i], 0x11 * (i + 1)) << "byte " << i;
+            }
             EXPECT_EQ(Get<TypeParam>(buffer + offset), value) << std::hex << uint64_t(value);
             EXPECT_EQ(buffer[offset + kSize], 0xA5) << "wrote past the field";
             EXPECT_EQ(buffer[offset - 1], 0xA5) << "wrote before the field";
