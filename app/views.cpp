@@ -85,9 +85,6 @@ void AttachViews(MainWindow& window, Studio& studio)
     hooks.command = [&window](int command) { window.DoCommand(command); };
     hooks.editor = [&studio] { return studio.CurrentEditor(); };
     // Esc abandons an insert recording; Ctrl+Space pauses or resumes a recording.
-    hooks.cancelRecording = [] {
-        if (CurrentRecordingKind() == 2) InsertRecord(true);
-    };
     hooks.pauseRecording = [&studio] {
         AudioStream* stream = studio.Stream();
         if (stream && stream->recording) SetRecordingPaused(!stream->recordPaused);

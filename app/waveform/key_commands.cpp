@@ -427,9 +427,7 @@ void KeyCommands::Run(const KeyMapping& mapping, bool down)
         break;
     case KeyAction::Cancel:
         if (!recording) break;
-        if (hooks.cancelRecording)
-            hooks.cancelRecording();
-        else if (CurrentRecordingKind() == 2)
+        if (CurrentRecordingKind() == 2)
             InsertRecord(true); // the appended audio is cut off again
         else
             Record(true); // a new recording is kept in the Library, not opened
@@ -438,8 +436,8 @@ void KeyCommands::Run(const KeyMapping& mapping, bool down)
     case KeyAction::PageRight:
         if (stream && !recording) {
             const int64_t width = view_ ? std::max(1, view_->AreaWidth()) : 800;
-            const bool back = (mapping.action == KeyAction::PageLeft) == forwardDisplay;
-            StepCue(*stream, back ? -width : width);
+            // Page Up always pages back and Page Down on, whichever way the display runs.
+            StepCue(*stream, mapping.action == KeyAction::PageLeft ? -width : width);
             EditingDone();
         }
         break;

@@ -88,9 +88,6 @@ struct KeyHooks
         player toggles when its cart holds a file. */
     std::function<bool()> cartsExist;
     std::function<void(int cartIndex)> cartKey;
-    /** Esc while recording: cancel the recording or insert recording. Empty: an insert
-        recording is abandoned, a new one stopped and left in the Library. */
-    std::function<void()> cancelRecording;
     /** Ctrl+Space while recording: pause or resume. Empty: SetRecordingPaused. */
     std::function<void()> pauseRecording;
 };

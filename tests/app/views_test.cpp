@@ -214,8 +214,18 @@ TEST_F(SessionByKeys, RecordPlayEditAndRename)
         2000));
     EXPECT_TRUE(std::filesystem::exists(home.AccountFolder() + "/Renamed session.kdw"));
     EXPECT_FALSE(std::filesystem::exists(home.AccountFolder() + "/First session.kdw"));
-    // Only the two names were asked for; nothing went wrong on the way.
-    EXPECT_EQ(sink.Messages().size(), 2u);
+
+    // Esc ends a new recording without opening it: the take is kept in the Library.
+    Key(Qt::Key_R);
+    ASSERT_TRUE(test::WaitUntil([&] { return studio.Recording(); }, 2000));
+    ASSERT_TRUE(test::WaitUntil([&] { return studio.RecordedBytes() > 0; }, 5000));
+    sink.ScriptText("Kept take");
+    Key(Qt::Key_Escape);
+    ASSERT_TRUE(test::WaitUntil([&] { return !studio.Recording(); }, 3000));
+    EXPECT_TRUE(std::filesystem::exists(home.AccountFolder() + "/Kept take.kdw"));
+    EXPECT_NE(studio.ActivePath(), home.AccountFolder() + "/Kept take.kdw");
+    // Only the three names were asked for; nothing went wrong on the way.
+    EXPECT_EQ(sink.Messages().size(), 3u);
     for (const auto& message : sink.Messages()) EXPECT_NE(message.title, kErrorTitle) << message.text;
 }
 
