@@ -23,11 +23,6 @@ std::string FileLocationsDialog::Open()
     return shown.empty() ? ResolveStorageFolder() : shown;
 }
 
-std::optional<std::string> FileLocationsDialog::Browse(const std::string& current)
-{
-    return PromptText("Tandrel File Storage", "Choose the folder for your Tandrel files:", current);
-}
-
 void FileLocationsDialog::RestoreKeptLocation()
 {
     if (hadLocation_)
@@ -73,25 +68,6 @@ bool FileLocationsDialog::Cancel()
                                           ".  Please specify a location where Tandrel may "
                                           "store the files that you create.");
     return false;
-}
-
-bool ShowFileLocationsDialog()
-{
-    FileLocationsDialog dialog;
-    std::string field = dialog.Open();
-    int failedCancels = 0;
-    while (true) {
-        const std::optional<std::string> answer =
-            PromptText("File Locations", "Location of your Tandrel files:", field);
-        if (answer) {
-            failedCancels = 0;
-            field = *answer;
-            if (dialog.Ok(field)) return true;
-            continue;
-        }
-        if (dialog.Cancel()) return true;
-        if (++failedCancels == 2) return false;
-    }
 }
 
 } // namespace tandrel

@@ -7,8 +7,6 @@
 
 #include <QStandardPaths>
 
-#include "base/interaction.h"
-#include "settings/file_locations.h"
 #include "settings/path_checks.h"
 #include "settings/settings_store.h"
 
@@ -105,15 +103,6 @@ bool GetLibraryFolder(std::string& path)
     if (library.empty()) return false;
     path = std::move(library);
     return true;
-}
-
-bool SetUpFileStorageAtStartup()
-{
-    if (SetUpFileStorage()) return true;
-    MessageDialog("Access Error",
-                  "Unable to create file storage. Read/Write permission is denied in folder: " +
-                      StorageFolder());
-    return ShowFileLocationsDialog();
 }
 
 bool ReadLastFolder(LastFolder which, std::string& folder)

@@ -47,10 +47,6 @@ std::string StoragePath(StorageSubfolder which);
     is known. Any thread. */
 bool GetLibraryFolder(std::string& path);
 
-/** Start-up: SetUpFileStorage, and when it fails says so in an "Access Error" box and opens
-    the File Locations dialog. True when storage is usable at the end. UI thread. */
-bool SetUpFileStorageAtStartup();
-
 /** Which remembered folder of the import and export dialogs. */
 enum class LastFolder
 {

@@ -138,8 +138,6 @@ TEST_P(SyncEditSteps, MatchTheReference)
     const SyncCase& c = GetParam();
     ASSERT_TRUE(f.Open(c.channels == 1 ? kMono8 : kStereo16));
     RenderModel expected = f.Base();
-    f.ExpectViewMatches(expected);
-
     ASSERT_TRUE(f.Push(c.steps(c.channels)));
     f.view.cursor = 123;
     ASSERT_TRUE(f.view.SyncEdit()) << ::testing::PrintToString(f.sink.Texts());
@@ -162,15 +160,6 @@ std::vector<SyncCase> AllCases()
     auto add = [&](std::vector<SyncCase> cases) { out.insert(out.end(), cases.begin(), cases.end()); };
 
     // Insertion.
-    add(BothLayouts(
-        "InsertAtZero", [](int) { return Steps{{Ins(0, 1000, 1100)}}; },
-        [](RenderModel& m) { m.Insert(0, Data(1000, 1100, m.Channels())); }));
-    add(BothLayouts(
-        "InsertAtTheEnd", [](int) { return Steps{{Ins(1000, 1000, 1100)}}; },
-        [](RenderModel& m) { m.Insert(1000, Data(1000, 1100, m.Channels())); }));
-    add(BothLayouts(
-        "InsertInsideSplitsThePiece", [](int) { return Steps{{Ins(340, 1000, 1100)}}; },
-        [](RenderModel& m) { m.Insert(340, Data(1000, 1100, m.Channels())); }));
     add(BothLayouts(
         "InsertPastTheEndIsSkipped", [](int) { return Steps{{Ins(1004, 1000, 1100)}}; },
         [](RenderModel&) {}));
@@ -211,20 +200,7 @@ std::vector<SyncCase> AllCases()
             m.Insert(0, Data(2000, 2004, ch));
             m.Insert(1016, Data(3000, 3004, ch));
         }));
-    add(BothLayouts(
-        "MarkerInsideAPieceSplitsIt", [](int) { return Steps{{Mark(340, 7)}, {Mark(2000, 8)}}; },
-        [](RenderModel& m) { m.Insert(340, MarkerItem(7, m.Channels())); }));
-
     // Deletion.
-    add(BothLayouts(
-        "DeleteInsideOnePiece", [](int) { return Steps{{DeleteRecord(100, 300)}}; },
-        [](RenderModel& m) { m.Delete(100, 300); }));
-    add(BothLayouts(
-        "DeleteFromZero", [](int) { return Steps{{DeleteRecord(0, 400)}}; },
-        [](RenderModel& m) { m.Delete(0, 400); }));
-    add(BothLayouts(
-        "DeleteTheTail", [](int) { return Steps{{DeleteRecord(600, 1000)}}; },
-        [](RenderModel& m) { m.Delete(600, 1000); }));
     add(BothLayouts(
         "DeleteAcrossPieces",
         [](int) { return Steps{{Ins(500, 1000, 1100)}, {Ins(200, 2000, 2100)}, {DeleteRecord(240, 560)}}; },
@@ -232,17 +208,6 @@ std::vector<SyncCase> AllCases()
             m.Insert(500, Data(1000, 1100, m.Channels()));
             m.Insert(200, Data(2000, 2100, m.Channels()));
             m.Delete(240, 560);
-        }));
-    add(BothLayouts(
-        "DeleteKeepsMarkersAtItsEnds",
-        [](int) {
-            return Steps{{Mark(100, 1)}, {Mark(200, 2)}, {Mark(300, 3)}, {Mark(299, 4)},
-                         {DeleteRecord(100, 300)}};
-        },
-        [](RenderModel& m) {
-            for (auto [pos, id] : Placed{{100, 1}, {200, 2}, {300, 3}, {299, 4}})
-                m.Insert(pos, MarkerItem(id, m.Channels()));
-            m.Delete(100, 300);
         }));
     add(BothLayouts(
         "DeleteEverythingKeepsMarkersAtZeroAndTheEnd",
@@ -258,21 +223,6 @@ std::vector<SyncCase> AllCases()
         }));
 
     // Generating over a range.
-    add({SyncCase{"GenerateMono", 1,
-                  [](int) { return Steps{{Ranged(kStepGenerate, 200, 400, Generator(kTreatMono))}}; },
-                  [](RenderModel& m) {
-                      m.Delete(200, 400);
-                      m.Insert(200, Filled(200, 1, Generator(kTreatMono)));
-                  }}});
-    add({SyncCase{"GenerateStereoBoth", 2,
-                  [](int) {
-                      return Steps{{Ranged(kStepGenerate, 200, 400, Generator(kTreatBoth),
-                                           Generator(kTreatBoth))}};
-                  },
-                  [](RenderModel& m) {
-                      m.Delete(200, 400);
-                      m.Insert(200, Filled(200, 2, Generator(kTreatBoth), Generator(kTreatBoth)));
-                  }}});
     for (int code : {1, 2}) {
         const ChannelSource a = code == 1 ? Generator(kTreatLeft) : ChannelSource{};
         const ChannelSource b = code == 2 ? Generator(kTreatRight) : ChannelSource{};
@@ -289,41 +239,29 @@ std::vector<SyncCase> AllCases()
     }
     // Generated audio takes the range's place where it lies: markers inside the range, and
     // one at its start, stay where they were.
-    add({SyncCase{"GenerateOnOneChannelKeepsMarkersInPlace", 2,
-                  [](int) {
-                      return Steps{{Mark(200, 1)}, {Mark(300, 2)}, {Mark(500, 3)},
-                                   {Ranged(kStepGenerate, 200, 500, Generator(kTreatLeft))}};
-                  },
-                  [](RenderModel& m) {
-                      for (auto [pos, id] : Placed{{200, 1}, {300, 2}, {500, 3}})
-                          m.Insert(pos, MarkerItem(id, 2));
-                      m.ForRange(200, 500, [](RenderItem& item) { item.channel[0] = Generator(kTreatLeft); });
-                  }}});
-    add({SyncCase{"GenerateOverBothKeepsMarkersInPlace", 1,
-                  [](int) {
-                      return Steps{{Mark(200, 1)}, {Mark(300, 2)}, {Mark(500, 3)},
-                                   {Ranged(kStepGenerate, 200, 500, Generator(kTreatMono))}};
-                  },
-                  [](RenderModel& m) {
-                      for (auto [pos, id] : Placed{{200, 1}, {300, 2}, {500, 3}})
-                          m.Insert(pos, MarkerItem(id, 1));
-                      m.ForRange(200, 500, [](RenderItem& item) { item.channel[0] = Generator(kTreatMono); });
-                  }}});
+    add(BothLayouts(
+        "GenerateOverEveryChannelKeepsMarkersInPlace",
+        [](int ch) {
+            return Steps{{Mark(200, 1)}, {Mark(300, 2)}, {Mark(500, 3)},
+                         {ch == 1 ? Ranged(kStepGenerate, 200, 500, Generator(kTreatMono))
+                                  : Ranged(kStepGenerate, 200, 500, Generator(kTreatBoth),
+                                           Generator(kTreatBoth))}};
+        },
+        [](RenderModel& m) {
+            const int ch = m.Channels();
+            for (auto [pos, id] : Placed{{200, 1}, {300, 2}, {500, 3}}) m.Insert(pos, MarkerItem(id, ch));
+            const ChannelSource g = Generator(ch == 1 ? kTreatMono : kTreatBoth);
+            m.ForRange(200, 500, [&](RenderItem& item) { item.channel[0] = item.channel[1] = g; });
+        }));
 
     // Silence.
     add(BothLayouts(
-        "SilenceInside", [](int ch) { return Steps{{Silence(340, 120, ch)}}; },
+        "SilenceAtZeroInsideAndAtTheEnd",
+        [](int ch) { return Steps{{Silence(0, 40, ch)}, {Silence(340, 120, ch)}, {Silence(1160, 8, ch)}}; },
         [](RenderModel& m) {
             const EditRecord r = Silence(0, 0, m.Channels());
-            m.Insert(340, Filled(120, m.Channels(), r.segment.channel[0], r.segment.channel[1]));
-        }));
-    add(BothLayouts(
-        "SilenceAtZeroAndAtTheEnd",
-        [](int ch) { return Steps{{Silence(0, 40, ch)}, {Silence(1040, 8, ch)}}; },
-        [](RenderModel& m) {
-            const EditRecord r = Silence(0, 0, m.Channels());
-            m.Insert(0, Filled(40, m.Channels(), r.segment.channel[0], r.segment.channel[1]));
-            m.Insert(1040, Filled(8, m.Channels(), r.segment.channel[0], r.segment.channel[1]));
+            for (auto [at, count] : Placed{{0, 40}, {340, 120}, {1160, 8}})
+                m.Insert(at, Filled(count, m.Channels(), r.segment.channel[0], r.segment.channel[1]));
         }));
     // The channel offset: the range plays twice, each time with one channel silent.
     struct OffsetCase
@@ -438,12 +376,6 @@ std::vector<SyncCase> AllCases()
         [](RenderModel&) {}));
 
     // Replacement.
-    add(BothLayouts(
-        "ReplaceARange", [](int) { return Steps{{Replace(200, 300, 2000, 2152)}}; },
-        [](RenderModel& m) {
-            m.Delete(200, 300);
-            m.Insert(200, Data(2000, 2152, m.Channels()));
-        }));
     add(BothLayouts(
         "ReplaceAcrossPiecesAndTreatment",
         [](int) {

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/recording_sink.h"
 #include "settings/file_dialog_places.h"
+#include "settings/file_locations.h"
 #include "settings/settings_store.h"
 #include "settings/user.h"
 #include "settings_test_support.h"
@@ -202,6 +204,74 @@ TEST_F(SettingsTest, FileDialogPlacesPutTheLibraryFirst)
                                                Home() + "/Desktop", Home() + "/Documents", Home(),
                                                "/"};
     EXPECT_EQ(places, expected);
+}
+
+// The File Locations dialog's model: the window closes only with a usable storage folder.
+TEST_F(SettingsTest, FileLocationsOkMovesTheStorageOrPutsTheOldLocationBack)
+{
+    ASSERT_TRUE(SetUpFileStorage());
+    ScopedRecordingSink sink;
+    FileLocationsDialog dialog;
+    EXPECT_EQ(dialog.Open(), Home() + "/Documents/Tandrel");
+    for (const char* field : {"", "/"}) EXPECT_FALSE(dialog.Ok(field)) << field;
+    ASSERT_EQ(sink.Texts(), std::vector<std::string>(2, "Please enter a valid path for the location of "
+                                                        "your Tandrel files."));
+    EXPECT_TRUE(dialog.Ok(Home() + "/Shows/"));
+    EXPECT_EQ(sink.Texts().size(), 2u);
+    std::string stored;
+    ASSERT_TRUE(ReadSettingText(kSettingTwoAttempts, kProductKey, "FilesLocation", stored, 4096));
+    EXPECT_EQ(stored, Home() + "/Shows"); // without the trailing slash
+    EXPECT_EQ(StorageFolder(), Home() + "/Shows");
+    EXPECT_TRUE(IsFolder(Home() + "/Shows/Configurations"));
+
+    std::filesystem::create_directories(Home() + "/Blocked");
+    WriteFile(Home() + "/Blocked/Profiles", "in the way");
+    // Relative, bad characters, too long to read back (not the default), blocked; with and
+    // without a stored location before.
+    const std::string unusable[] = {"Shows", "/tmp/bad?name", "/tmp/" + std::string(300, 'x'),
+                                    Home() + "/Blocked"};
+    for (bool hadLocation : {true, false}) {
+        for (const std::string& typed : unusable) {
+            if (hadLocation)
+                ASSERT_TRUE(WriteSettingText(kSettingTwoAttempts, kProductKey, "FilesLocation", "/old"));
+            else
+                DeleteSettingValue(kSettingTwoAttempts, kProductKey, "FilesLocation");
+            SetUpFileStorage();
+            const std::string before = StorageFolder();
+            sink.Clear();
+            FileLocationsDialog again;
+            again.Open();
+            EXPECT_FALSE(again.Ok(typed)) << typed;
+            EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Unable to create subfolders in " + typed + "."});
+            stored.clear();
+            EXPECT_EQ(ReadSettingText(kSettingTwoAttempts, kProductKey, "FilesLocation", stored, 4096),
+                      hadLocation) << typed;
+            EXPECT_EQ(stored, hadLocation ? "/old" : "") << typed;
+            EXPECT_EQ(StorageFolder(), before) << typed;
+        }
+    }
+}
+
+TEST_F(SettingsTest, FileLocationsCancelClosesOnlyWhenTheOldFolderIsUsable)
+{
+    const std::string old = Home() + "/Old";
+    ASSERT_TRUE(WriteSettingText(kSettingTwoAttempts, kProductKey, "FilesLocation", old.c_str()));
+    ASSERT_TRUE(SetUpFileStorage());
+    ScopedRecordingSink sink;
+    FileLocationsDialog dialog;
+    dialog.Open();
+    EXPECT_TRUE(dialog.Cancel());
+    EXPECT_TRUE(sink.Texts().empty());
+
+    dialog.Open();
+    std::filesystem::remove_all(old + "/Profiles");
+    WriteFile(old + "/Profiles", "in the way");
+    EXPECT_FALSE(dialog.Cancel());
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].title, "Access Error");
+    EXPECT_EQ(sink.Messages()[0].text,
+              "Read/Write permission is denied in folder: " + old +
+                  ".  Please specify a location where Tandrel may store the files that you create.");
 }
 
 } // namespace
