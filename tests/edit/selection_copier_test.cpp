@@ -77,21 +77,6 @@ TEST_F(SelectionCopierTest, CopiesTheRenderedSelectionForwardAndReversed)
     }
 }
 
-TEST_F(SelectionCopierTest, OneWindowIsOneChunk)
-{
-    view.leftMark = 8000;
-    view.rightMark = 8000 + view.bufferBytes;
-    ASSERT_EQ(into.EditBeginData(), 0);
-    int progress = -1;
-    uint64_t done = 0;
-    EXPECT_TRUE(view.CopySelectionChunk(progress, done, into, nullptr));
-    EXPECT_EQ(progress, 100);
-    EXPECT_EQ(done, view.bufferBytes);
-    uint64_t start = 0, end = 0;
-    ASSERT_EQ(into.EditEndData(start, end), 0);
-    EXPECT_EQ(TargetData(start, end), Bytes(audio.begin() + 8000, audio.begin() + 8000 + view.bufferBytes));
-}
-
 TEST_F(SelectionCopierTest, HooksSeeEachChunkInOrder)
 {
     view.leftMark = 0;
