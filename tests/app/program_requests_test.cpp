@@ -53,16 +53,9 @@ std::vector<uint8_t> Body(uint32_t l1, uint32_t l2, uint32_t l3, const std::stri
     return body;
 }
 
-TEST(ImportRequest, RoundTripAndTheSizeLimit)
+TEST(ImportRequest, TheSizeLimit)
 {
-    const ImportRequest request{"/srv/calls/interview.wav", "KDUser", "Default"};
-    const std::optional<ImportRequest> back = ParseImportRequest(EncodeImportRequest(request));
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->sourcePath, request.sourcePath);
-    EXPECT_EQ(back->userName, request.userName);
-    EXPECT_EQ(back->accountFolder, request.accountFolder);
-
-    // 1035 bytes are taken, 1036 are not.
+    // 1035 bytes are taken, 1036 are not. (The fuzzer sends what was taken round again.)
     const std::string path(1035 - 12 - 2, 'p');
     std::vector<uint8_t> body = Body(uint32_t(path.size()), 1, 1, path + "uD");
     ASSERT_EQ(body.size(), 1035u);

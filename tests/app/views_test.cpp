@@ -1,10 +1,9 @@
-// The Qt views behind the seams: the progress window, and the keys reaching the waveform
-// editor through the real window.
+// The Qt views behind the seams: the progress window, and a first session by the keys alone
+// through the real window.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDialog>
-#include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest/QTest>
@@ -45,11 +44,6 @@ TEST(QtProgress, TheBarShowsTheOverallPercentageAndCancelStopsTheOperation)
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->findChild<QProgressBar*>()->value(), 49); // 33 + 50 / 3
     EXPECT_EQ(dialog->windowTitle().toStdString(), "Copying Interview...");
-    // A nested operation shares the window; it closes with the last release.
-    ProgressWindow* nested = AcquireProgress(kProgressForeground);
-    EXPECT_EQ(nested, progress);
-    ReleaseProgress(kProgressForeground);
-    EXPECT_TRUE(dialog->isVisible());
 
     QPushButton* cancel = nullptr;
     for (QPushButton* button : dialog->findChildren<QPushButton*>())
@@ -61,84 +55,7 @@ TEST(QtProgress, TheBarShowsTheOverallPercentageAndCancelStopsTheOperation)
     EXPECT_EQ(ShownProgressDialog(), nullptr);
 }
 
-TEST(QtProgress, AWindowThatIsNotThreadedNeverCancels)
-{
-    QtProgressViews views;
-    ProgressWindow* progress = AcquireProgress(kProgressForeground);
-    ASSERT_TRUE(OpenProgress(progress, 1, false));
-    QDialog* dialog = ShownProgressDialog();
-    ASSERT_NE(dialog, nullptr);
-    for (QPushButton* button : dialog->findChildren<QPushButton*>()) button->click();
-    EXPECT_TRUE(ProgressPercent(progress, 10));
-    ReleaseProgress(kProgressForeground);
-}
-
 #ifdef TANDREL_HAVE_WAVEFORM
-
-class KeysThroughTheWindow : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        setenv("TANDREL_AUDIO", "null", 1);
-        ASSERT_NO_FATAL_FAILURE(test::StartProgram(program));
-        test::MakeLibraryEdit("Keys", 3, test::Format{2, 44100, 16});
-        Account account;
-        ASSERT_TRUE(ActiveAccount(account));
-        ASSERT_TRUE(LoadEdit(program->GetStudio(), account, "Keys", true));
-        view = program->Window().WaveformArea();
-        view->setFocus();
-    }
-    void TearDown() override { program.reset(); }
-
-    test::TempHome home;
-    ScopedRecordingSink sink;
-    std::unique_ptr<Program> program;
-    QWidget* view = nullptr;
-};
-
-TEST_F(KeysThroughTheWindow, SpacePlaysAndStops)
-{
-    AudioStream& stream = *program->GetStudio().Stream();
-    QTest::keyClick(view, Qt::Key_Space);
-    EXPECT_TRUE(test::WaitUntil([&] { return stream.State() == kStatePlaying; }, 2000));
-    QTest::keyClick(view, Qt::Key_Space);
-    EXPECT_TRUE(test::WaitUntil([&] { return stream.State() == kStateStandby; }, 2000));
-}
-
-TEST_F(KeysThroughTheWindow, AutoRepeatedSpaceIsSwallowed)
-{
-    AudioStream& stream = *program->GetStudio().Stream();
-    auto send = [&](QEvent::Type type, bool repeat) {
-        QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, " ", repeat);
-        QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : view, &event);
-    };
-    send(QEvent::KeyPress, false);
-    ASSERT_TRUE(test::WaitUntil([&] { return stream.State() == kStatePlaying; }, 2000));
-    // A held key repeats: each repeat would toggle play and stop again if it got through.
-    for (int i = 0; i < 5; ++i) {
-        send(QEvent::KeyRelease, true);
-        send(QEvent::KeyPress, true);
-        test::WaitUntil([] { return false; }, 10);
-        EXPECT_EQ(stream.State(), kStatePlaying) << "repeat " << i;
-    }
-    send(QEvent::KeyRelease, false);
-    test::WaitUntil([] { return false; }, 20);
-    EXPECT_EQ(stream.State(), kStatePlaying);
-}
-
-TEST_F(KeysThroughTheWindow, CtrlShortcutsRunTheirMenuCommand)
-{
-    EditView& edit = *program->GetStudio().View();
-    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(test::WaitUntil([&] { return edit.HasSelection(); }, 2000));
-    const uint64_t length = edit.length;
-    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
-    EXPECT_TRUE(test::WaitUntil([&] { return edit.length == 0; }, 2000));
-    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_TRUE(test::WaitUntil([&] { return edit.length == length; }, 2000));
-    EXPECT_TRUE(sink.Messages().empty());
-}
 
 // A person's first session, by the keys alone: record from the input, stop and name it, play
 // it, select, delete, undo and redo, Master view and zoom, rename it.

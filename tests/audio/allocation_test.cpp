@@ -15,10 +15,7 @@ namespace {
 
 TEST(ConvertBlock, AllocatesNothing)
 {
-    struct Case
-    {
-        uint32_t fromRate, fromBits, fromChannels, toRate, toBits, toChannels;
-    };
+    struct Case { uint32_t fromRate, fromBits, fromChannels, toRate, toBits, toChannels; };
     const Case kCases[] = {
         {44100, 16, 2, 48000, 16, 2}, {48000, 16, 2, 22050, 8, 1}, {8000, 8, 1, 44100, 16, 2},
         {44100, 16, 2, 44100, 8, 1},  {22050, 8, 1, 22050, 16, 2},

@@ -11,10 +11,7 @@
 namespace tandrel {
 namespace {
 
-struct Shape
-{
-    uint32_t rate, bits, channels;
-};
+struct Shape { uint32_t rate, bits, channels; };
 
 void SetFormats(FormatConverter& converter, Shape from, Shape to)
 {
@@ -48,10 +45,7 @@ std::vector<uint8_t> ConvertOnce(Shape from, Shape to, const std::vector<uint8_t
 TEST(FormatConverterInit, RefusesUnsupportedFormatsBeforeAllocating)
 {
     const Shape good = {44100, 16, 2};
-    struct Case
-    {
-        Shape from, to;
-    };
+    struct Case { Shape from, to; };
     const Case kCases[] = {
         {{44100, 16, 3}, good}, {good, {44100, 16, 3}},
         {{44100, 16, 0}, good}, {{44100, 24, 2}, good},
@@ -72,66 +66,33 @@ TEST(FormatConverterInit, RefusesUnsupportedFormatsBeforeAllocating)
         EXPECT_EQ(ConvertBlock(converter, 0, produced, true), kResultGeneralFailure);
         EXPECT_EQ(produced, 0u);
         EXPECT_EQ(ReleaseFormatConverter(converter), kResultOk);
+        EXPECT_EQ(ReleaseFormatConverter(converter), kResultOk) << "a second release is safe";
     }
 }
 
 TEST(FormatConverter, MapsWidthAndChannelsByTheFixedRule)
 {
-    struct Case
-    {
-        const char* name;
-        Shape from, to;
-        std::vector<uint8_t> in, out;
-    };
+    struct Case { const char* name; Shape from, to; std::vector<uint8_t> in, out; };
     const Case kCases[] = {
-        {"8 to 16",
-         {8000, 8, 1},
-         {8000, 16, 1},
-         {0, 1, 127, 128, 129, 255},
+        {"8 to 16", {8000, 8, 1}, {8000, 16, 1}, {0, 1, 127, 128, 129, 255},
          Le16({-32768, -32512, -256, 0, 256, 32512})},
-        {"16 to 8 keeps the high byte",
-         {8000, 16, 1},
-         {8000, 8, 1},
-         Le16({-32768, -32512, -256, -1, 0, 255, 256, 32767}),
-         {0, 1, 127, 127, 128, 128, 129, 255}},
-        {"8 to 16 stereo",
-         {8000, 8, 2},
-         {8000, 16, 2},
-         {0, 255, 128, 64},
-         Le16({-32768, 32512, 0, -16384})},
+        {"16 to 8 keeps the high byte", {8000, 16, 1}, {8000, 8, 1},
+         Le16({-32768, -32512, -256, -1, 0, 255, 256, 32767}), {0, 1, 127, 127, 128, 128, 129, 255}},
+        {"8 to 16 stereo", {8000, 8, 2}, {8000, 16, 2}, {0, 255, 128, 64}, Le16({-32768, 32512, 0, -16384})},
         // Channels: a mix-down sums without halving, a mix-up duplicates.
-        {"16-bit sums saturate",
-         {44100, 16, 2},
-         {44100, 16, 1},
+        {"16-bit sums saturate", {44100, 16, 2}, {44100, 16, 1},
          Le16({20000, 20000, -20000, -20000, 100, -300, 32767, 1, -32768, 32767}),
          Le16({32767, -32768, -200, 32767, -1})},
-        {"8-bit sums clamp",
-         {22050, 8, 2},
-         {22050, 8, 1},
-         {200, 200, 10, 10, 128, 128, 100, 150, 255, 0},
+        {"8-bit sums clamp", {22050, 8, 2}, {22050, 8, 1}, {200, 200, 10, 10, 128, 128, 100, 150, 255, 0},
          {255, 0, 128, 122, 127}},
-        {"16-bit mono to stereo",
-         {44100, 16, 1},
-         {44100, 16, 2},
-         Le16({1, -2, 32767, -32768}),
+        {"16-bit mono to stereo", {44100, 16, 1}, {44100, 16, 2}, Le16({1, -2, 32767, -32768}),
          Le16({1, 1, -2, -2, 32767, 32767, -32768, -32768})},
-        {"8-bit mono to stereo",
-         {8000, 8, 1},
-         {8000, 8, 2},
-         {0, 77, 255},
-         {0, 0, 77, 77, 255, 255}},
+        {"8-bit mono to stereo", {8000, 8, 1}, {8000, 8, 2}, {0, 77, 255}, {0, 0, 77, 77, 255, 255}},
         // Width first, then channels: 1000 and -1000 become 131 and 124, summed to 127.
         // Summing first would give 128.
-        {"16-bit stereo to 8-bit mono",
-         {44100, 16, 2},
-         {44100, 8, 1},
-         Le16({1000, -1000, 20000, 20000}),
+        {"16-bit stereo to 8-bit mono", {44100, 16, 2}, {44100, 8, 1}, Le16({1000, -1000, 20000, 20000}),
          {127, 255}},
-        {"8-bit mono to 16-bit stereo",
-         {8000, 8, 1},
-         {8000, 16, 2},
-         {0, 255},
-         Le16({-32768, -32768, 32512, 32512})},
+        {"8-bit mono to 16-bit stereo", {8000, 8, 1}, {8000, 16, 2}, {0, 255}, Le16({-32768, -32768, 32512, 32512})},
     };
     for (const Case& c : kCases)
         EXPECT_EQ(ConvertOnce(c.from, c.to, c.in, uint32_t(c.in.size())), c.out) << c.name;
@@ -139,27 +100,10 @@ TEST(FormatConverter, MapsWidthAndChannelsByTheFixedRule)
 
 TEST(FormatConverterBlocks, IgnoresATrailingPartialFrame)
 {
-    struct Case
-    {
-        const char* name;
-        Shape from, to;
-        std::vector<uint8_t> in;
-        uint32_t inputBytes;
-        std::vector<uint8_t> out;
-    };
+    struct Case { const char* name; Shape from, to; std::vector<uint8_t> in; uint32_t inputBytes; std::vector<uint8_t> out; };
     const Case kCases[] = {
-        {"odd byte of 16-bit mono",
-         {8000, 16, 1},
-         {8000, 8, 1},
-         Le16({256, 512, 768}),
-         5,
-         {129, 130}},
-        {"half frame of 16-bit stereo",
-         {8000, 16, 2},
-         {8000, 16, 1},
-         Le16({1, 2, 3, 4}),
-         7,
-         Le16({3})},
+        {"odd byte of 16-bit mono", {8000, 16, 1}, {8000, 8, 1}, Le16({256, 512, 768}), 5, {129, 130}},
+        {"half frame of 16-bit stereo", {8000, 16, 2}, {8000, 16, 1}, Le16({1, 2, 3, 4}), 7, Le16({3})},
         {"half frame of 8-bit stereo", {8000, 8, 2}, {8000, 8, 2}, {1, 2, 3, 4}, 3, {1, 2}},
         {"less than a frame", {8000, 16, 2}, {8000, 16, 1}, Le16({1, 2}), 3, {}},
     };
@@ -199,12 +143,6 @@ TEST(FormatConverterLifecycle, ReleaseIsSafeInEveryState)
 {
     FormatConverter never;
     EXPECT_EQ(ReleaseFormatConverter(never), kResultOk);
-
-    FormatConverter failed;
-    SetFormats(failed, {44100, 24, 2}, {48000, 16, 2});
-    EXPECT_EQ(InitFormatConverter(8192, failed, false), kResultCannotConvert);
-    EXPECT_EQ(ReleaseFormatConverter(failed), kResultOk);
-    EXPECT_EQ(ReleaseFormatConverter(failed), kResultOk);
 
     FormatConverter used;
     SetFormats(used, {44100, 16, 2}, {48000, 16, 1});

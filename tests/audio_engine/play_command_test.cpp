@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "edit_test_support.h"
@@ -77,12 +78,8 @@ TEST_F(PlayCommandTest, FastFileDeviceGetsTheEditsAudio)
 {
     const std::vector<int16_t> tone = MakeToneEdit(dir.File("tone.kdw"), 1.3);
     setenv("TANDREL_AUDIO", ("file:out=" + dir.File("out.wav") + ",fast").c_str(), 1);
-    struct Case
-    {
-        const char* args;
-        size_t fromFrame, toFrame;
-        bool reverse;
-    };
+    const std::string play = std::string(TANDREL_CLI_PATH) + " play " + dir.File("tone.kdw");
+    struct Case { const char* args; size_t fromFrame, toFrame; bool reverse; };
     const Case cases[] = {
         {"", 0, tone.size() / 2, false},
         {" --from 40000 --to 120000", 10000, 30000, false},
@@ -91,10 +88,7 @@ TEST_F(PlayCommandTest, FastFileDeviceGetsTheEditsAudio)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         std::string out;
-        ASSERT_EQ(RunCli(std::string(TANDREL_CLI_PATH) + " play " + dir.File("tone.kdw") + c.args,
-                      out),
-                  0)
-            << out;
+        ASSERT_EQ(RunCli(play + c.args, out), 0) << out;
         EXPECT_NE(out.find("underruns: 0\n"), std::string::npos) << out;
         WavSource wav;
         std::string error;
@@ -108,25 +102,27 @@ TEST_F(PlayCommandTest, FastFileDeviceGetsTheEditsAudio)
         EXPECT_TRUE(std::all_of(at + expected.size(), written.end(), [](int16_t s) { return !s; }));
     }
     std::string out;
-    EXPECT_EQ(RunCli(std::string(TANDREL_CLI_PATH) + " play " + dir.File("tone.kdw") +
-                      " --selection",
-                  out),
-              1)
-        << "a new Edit has no selection";
-    EXPECT_EQ(RunCli(std::string(TANDREL_CLI_PATH) + " play " + dir.File("tone.kdw") +
-                      " --from 9 --to 8",
-                  out),
-              2);
+    EXPECT_EQ(RunCli(play + " --selection", out), 1) << "a new Edit has no selection";
+    EXPECT_EQ(RunCli(play + " --from 9 --to 8", out), 2);
 }
 
-// Reads raw s16le stereo written by parec.
+// Raw s16le stereo that parec wrote so far.
 std::vector<int16_t> ReadRaw(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
+}
+
+// Polls `done` every 10 ms for up to `timeoutMs`.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
 }
 
 TEST_F(PlayCommandTest, PortAudioPlaysTheToneIntoTheNullSink)
@@ -146,7 +142,8 @@ TEST_F(PlayCommandTest, PortAudioPlaysTheToneIntoTheNullSink)
                "--latency-msec=20", "-d", "test.monitor", static_cast<char*>(nullptr));
         _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The monitor delivers silence as soon as the recorder is connected.
+    ASSERT_TRUE(WaitFor([&] { return !ReadRaw(captured).empty(); }, 10000)) << "parec never recorded";
     setenv("TANDREL_AUDIO", "portaudio", 1);
     // Under the sanitizers: ALSA's plug-ins, loaded and unloaded by PortAudio, leave their
     // constructors' allocations behind (made under _dl_init, never the program's).
@@ -156,7 +153,14 @@ TEST_F(PlayCommandTest, PortAudioPlaysTheToneIntoTheNullSink)
     std::string out;
     const int status = RunCli(
         sanitizers + std::string(TANDREL_CLI_PATH) + " play " + dir.File("tone.kdw"), out);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The recording is complete once a tenth of a second of quiet follows the tone.
+    std::vector<int16_t> s;
+    WaitFor([&] {
+        s = ReadRaw(captured);
+        size_t quiet = 0, frame = s.size() / 2;
+        while (frame > 0 && std::abs(s[2 * (frame - 1)]) <= 2000) --frame, ++quiet;
+        return frame > 0 && quiet >= kRate / 10;
+    }, 10000);
     kill(recorder, SIGTERM);
     waitpid(recorder, nullptr, 0);
     ASSERT_EQ(status, 0) << out;
@@ -164,7 +168,6 @@ TEST_F(PlayCommandTest, PortAudioPlaysTheToneIntoTheNullSink)
 
     // The tone is where the left channel is loud; it must be there whole, at its level and
     // frequency, with no gap inside.
-    const std::vector<int16_t> s = ReadRaw(captured);
     const size_t frames = s.size() / 2;
     size_t first = frames, last = 0;
     for (size_t i = 0; i < frames; ++i)

@@ -11,16 +11,8 @@ using Key = ScrubKeyTracker::Key;
 
 TEST(ScrubFrequency, ChoosesTheRateFromModifiersKeysAndTime)
 {
-    struct Case
-    {
-        const char* name;
-        bool first, second;
-        int keyboard;
-        bool fine, initialScrub, mouse;
-        uint64_t heldMs;
-        int repeats;
-        uint32_t expected;
-    };
+    struct Case { const char* name; bool first, second; int keyboard; bool fine, initialScrub,
+        mouse; uint64_t heldMs; int repeats; uint32_t expected; };
     const Case cases[] = {
         {"normal key plays at the Edit's rate", false, false, 0, false, false, false, 900, 0, 44100},
         {"slow key plays at two thirds", false, false, -1, false, false, false, 900, 0, 29400},

@@ -177,14 +177,8 @@ TEST(MixRingTest, ConvertsThePlayersFormat)
 
 TEST(RecordMixerTest, LevelsGainsAndSaturation)
 {
-    struct Case
-    {
-        const char* name;
-        int32_t level;
-        bool software;
-        int32_t gainA, gainB;
-        std::vector<int16_t> expected;
-    };
+    struct Case { const char* name; int32_t level; bool software; int32_t gainA, gainB;
+        std::vector<int16_t> expected; };
     const std::vector<int16_t> input = {1000, -2000, 30000, -30000};
     const std::vector<int16_t> cartA = {100, 100, 10000, -10000};
     const std::vector<int16_t> cartB = {-50, 7, 0, -1};
@@ -280,12 +274,7 @@ TEST(SampleFormatTest, ConversionsInPlace)
 
 TEST(SampleFormatTest, FloatToIntegerEdges)
 {
-    struct Case
-    {
-        float in;
-        int16_t to16;
-        uint8_t to8;
-    };
+    struct Case { float in; int16_t to16; uint8_t to8; };
     const Case cases[] = {
         {0.0f, 0, 128},        {1.0f, 32767, 255},   {-1.0f, -32768, 0},
         {2.5f, 32767, 255},    {-3.0f, -32768, 0},   {0.5f, 16384, 192},

@@ -72,11 +72,7 @@ TEST(TerminalSink, WritesTitleAndTextToStderrAndAnswersCautiously)
 {
     // Not interactive: it must never wait for a person, whatever stdin is.
     TerminalSink terminal(false);
-    struct Case
-    {
-        MessageButtons buttons;
-        MessageAnswer answer;
-    };
+    struct Case { MessageButtons buttons; MessageAnswer answer; };
     const Case cases[] = {
         {MessageButtons::Ok, MessageAnswer::Ok},
         {MessageButtons::OkCancel, MessageAnswer::Cancel},

@@ -12,14 +12,8 @@ TEST(Selection, MarkRules)
 {
     TempDir dir;
     EditorFixture e(dir, "marks.kdw", 1); // 32000 bytes, frames of 4
-    struct Case
-    {
-        const char* name;
-        uint64_t left, right;     // marks before
-        bool setLeft;             // which mark is set
-        uint64_t position;
-        uint64_t expectLeft, expectRight;
-    };
+    // The marks before, which mark is set and where, and the marks after.
+    struct Case { const char* name; uint64_t left, right; bool setLeft; uint64_t position, expectLeft, expectRight; };
     const Case cases[] = {
         {"left rounds down", kNoPosition, kNoPosition, true, 1003, 1000, kNoPosition},
         {"left clamps to the length", kNoPosition, kNoPosition, true, 99999, 32000, kNoPosition},
@@ -40,12 +34,7 @@ TEST(Selection, MarkRules)
         EXPECT_EQ(e.view.leftMark, c.expectLeft);
         EXPECT_EQ(e.view.rightMark, c.expectRight);
     }
-}
-
-TEST(Selection, WholeAndNone)
-{
-    TempDir dir;
-    EditorFixture e(dir, "all.kdw", 1);
+    // Both marks at once follow the same rules; equal marks select nothing.
     SelectAll(e.view);
     EXPECT_TRUE(HasSelection(e.view));
     EXPECT_EQ(e.view.rightMark, 32000u);

@@ -8,12 +8,8 @@ namespace {
 
 TEST(BufferRules, LockHandsOutTheRegionAndItsWrappedRest)
 {
-    struct Case
-    {
-        uint32_t offset, bytes, flags;
-        int status;
-        uint32_t firstOffset, firstBytes, secondBytes;
-    };
+    struct Case { uint32_t offset, bytes, flags; int status; uint32_t firstOffset, firstBytes,
+        secondBytes; };
     // A 400-byte ring whose play cursor stands at 100 with the buffer stopped.
     const Case kCases[] = {
         {0, 400, 0, kAudioOk, 0, 400, 0},
@@ -54,11 +50,7 @@ TEST(BufferRules, LockHandsOutTheRegionAndItsWrappedRest)
 TEST(BufferRules, ArgumentsOutOfRangeAreRefused)
 {
     FileRig rig(44100, 2, false);
-    struct BadBuffer
-    {
-        PcmFormat format;
-        uint32_t bytes;
-    };
+    struct BadBuffer { PcmFormat format; uint32_t bytes; };
     const BadBuffer kBadBuffers[] = {
         {{44100, 24, 2}, 600},  {{44100, 16, 3}, 600},       {{99, 16, 2}, 400},
         {{100001, 16, 2}, 400}, {{44100, 16, 2}, 0},         {{44100, 16, 2}, 402},
@@ -73,12 +65,7 @@ TEST(BufferRules, ArgumentsOutOfRangeAreRefused)
 
     std::unique_ptr<SoundBuffer> buffer;
     ASSERT_EQ(rig.device->CreateBuffer({{44100, 16, 2}, 400, true}, buffer), kAudioOk);
-    struct Setting
-    {
-        int32_t volume;
-        uint32_t frequency;
-        int status;
-    };
+    struct Setting { int32_t volume; uint32_t frequency; int status; };
     const Setting kSettings[] = {
         {0, 0, kAudioOk},
         {-10000, 100, kAudioOk},

@@ -11,27 +11,19 @@
 namespace tandrel::test {
 namespace {
 
-/** Sets an environment variable for one scope and puts the old value back. */
+/** Sets an environment variable (null: unsets it) for one scope and puts the old value back. */
 class ScopedEnv
 {
   public:
     ScopedEnv(const char* name, const char* value) : name_(name)
     {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
+        Set(value);
     }
-    ~ScopedEnv()
-    {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
+    ~ScopedEnv() { Set(old_ ? old_->c_str() : nullptr); }
 
   private:
+    void Set(const char* value) { value ? setenv(name_, value, 1) : unsetenv(name_); }
     const char* name_;
     std::optional<std::string> old_;
 };
@@ -77,15 +69,8 @@ TEST(DeviceId, MalformedTextIsRefused)
 
 TEST(AudioChoice, ParsesEachFormAndWritesItBack)
 {
-    struct Case
-    {
-        const char* text;
-        bool ok;
-        AudioChoice::Kind kind;
-        const char* in;
-        const char* out;
-        bool fast;
-    };
+    struct Case { const char* text; bool ok; AudioChoice::Kind kind; const char* in; const char*
+        out; bool fast; };
     using K = AudioChoice::Kind;
     const Case kCases[] = {
         {"", true, K::kAutomatic, "", "", false},

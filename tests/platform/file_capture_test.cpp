@@ -118,10 +118,7 @@ TEST(FileCapture, ConvertsTheInputToTheBufferFormat)
 {
     // Rate changes interpolate linearly (the floor of the fraction of the step);
     // stereo folds to the floor of the mean; 8-bit keeps the high byte, offset by 128.
-    struct Case
-    {
-        PcmFormat input, buffer;
-    };
+    struct Case { PcmFormat input, buffer; };
     const Case kCases[] = {
         {{44100, 16, 2}, {44100, 8, 1}},
         {{22050, 16, 1}, {44100, 16, 2}},

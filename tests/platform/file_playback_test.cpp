@@ -35,11 +35,7 @@ std::vector<int32_t> DeviceFrame(const PcmFormat& format, const std::vector<uint
 
 TEST(FilePlayback, LoopingRingComesOutUnchangedAtItsOwnRate)
 {
-    struct Case
-    {
-        PcmFormat buffer;
-        uint16_t deviceChannels;
-    };
+    struct Case { PcmFormat buffer; uint16_t deviceChannels; };
     const Case kCases[] = {
         {{44100, 16, 2}, 2}, {{22050, 16, 1}, 1}, {{8000, 16, 2}, 2},  {{11025, 8, 1}, 1},
         {{11025, 8, 2}, 2},  {{44100, 16, 1}, 2}, {{44100, 16, 2}, 1},
@@ -166,11 +162,7 @@ TEST(FilePlayback, NotificationFiresWhenTheCursorReachesItsOffset)
     // A 1000-frame stereo ring (4000 bytes), played one frame per pass: the event at offset
     // o is set by the pass that moves the cursor to o or past it, never before; offset 0 is
     // reached only by going once round the ring.
-    struct Case
-    {
-        uint32_t offset;
-        uint32_t firesAtFrame;
-    };
+    struct Case { uint32_t offset; uint32_t firesAtFrame; };
     const Case kCases[] = {{4, 1}, {2, 1}, {1996, 499}, {2000, 500}, {3999, 1000}, {0, 1000}};
     const PcmFormat format{44100, 16, 2};
     for (const Case& c : kCases) {
@@ -191,12 +183,7 @@ TEST(FilePlayback, NotificationFiresWhenTheCursorReachesItsOffset)
 
 TEST(FilePlayback, VolumeScalesByHundredthsOfADecibel)
 {
-    struct Case
-    {
-        int32_t volume;
-        double gain;
-        int32_t tolerance;
-    };
+    struct Case { int32_t volume; double gain; int32_t tolerance; };
     const Case kCases[] = {{0, 1.0, 0}, {-600, 0.501187, 1}, {-2000, 0.1, 1}, {-10000, 0.0, 0}};
     const PcmFormat format{44100, 16, 2};
     const std::vector<uint8_t> ring = Staircase(format, 1000);
@@ -222,10 +209,7 @@ TEST(FilePlayback, FrequencyResamplesByLinearInterpolation)
     // Output frame k sits at source position k * frequency / device rate; between two
     // frames the value is the earlier one plus the floor of the fraction of the step. A
     // one-shot ring ends when the position passes its last frame.
-    struct Case
-    {
-        uint32_t bufferRate, frequency, deviceRate;
-    };
+    struct Case { uint32_t bufferRate, frequency, deviceRate; };
     const Case kCases[] = {
         {44100, 88200, 44100}, // twice as fast: every second frame, half the length
         {44100, 22050, 44100}, // half speed: midpoints between the frames
@@ -268,11 +252,7 @@ TEST(FilePlayback, FrequencyResamplesByLinearInterpolation)
 
 TEST(FilePlayback, BuffersAreSummedAndSaturated)
 {
-    struct Case
-    {
-        int16_t a, b;
-        int16_t sum;
-    };
+    struct Case { int16_t a, b; int16_t sum; };
     const Case kCases[] = {
         {1000, -300, 700}, {20000, 20000, 32767}, {-20000, -20000, -32768},
         {32767, 1, 32767}, {-32768, 32767, -1},

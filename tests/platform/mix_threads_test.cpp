@@ -21,11 +21,7 @@ TEST(MixThreads, BuffersComeAndGoWhileTheCallbackMixes)
     ASSERT_EQ(backend->OpenPlayback(DeviceId{}, device), kAudioOk);
     const PcmFormat kFormats[] = {{44100, 16, 2}, {22050, 8, 1}, {8000, 16, 1}, {48000, 8, 2}};
 
-    struct Slot
-    {
-        std::unique_ptr<SoundBuffer> buffer;
-        std::unique_ptr<AudioEvent> event;
-    };
+    struct Slot { std::unique_ptr<SoundBuffer> buffer; std::unique_ptr<AudioEvent> event; };
     std::vector<Slot> slots(12);
     std::mt19937 random(7);
     uint32_t notified = 0, moved = 0;

@@ -39,13 +39,8 @@ TEST(ColumnGridTest, ColumnsCoverEveryByteOnceInWholeFrames)
 
 TEST(ScrollShiftTest, ShiftsByTheColumnsTheCueMoved)
 {
-    struct Case
-    {
-        const char* name;
-        int64_t cue, last;
-        bool reversed, refresh, zoomed;
-        ScrollShift expected;
-    };
+    struct Case { const char* name; int64_t cue, last; bool reversed, refresh, zoomed; ScrollShift
+        expected; };
     const int w = 800;
     const Case cases[] = {
         {"forward by 3", 503, 500, false, false, false, {false, 3}},
@@ -133,15 +128,8 @@ TEST(PositionAtColumnTest, AClickPointsAtTheFirstFrameOfItsColumnInsideTheEdit)
     const ColumnGrid stereo{176400, 4, false};
     const ColumnGrid zoomed{176400, 4, true};
     const uint64_t second = 176400, length = 10 * second;
-    struct Case
-    {
-        const char* name;
-        ColumnGrid grid;
-        int column;
-        uint64_t cue;
-        bool reversed;
-        uint64_t expected;
-    };
+    struct Case { const char* name; ColumnGrid grid; int column; uint64_t cue; bool reversed;
+        uint64_t expected; };
     const Case cases[] = {
         {"the cue column keeps the cue's column", stereo, 400, second, false, second},
         {"a column to the right is 10 ms later", stereo, 401, second, false, second + 1764},
