@@ -6,6 +6,7 @@
 #include "audio/audio_devices.h"
 #include "audio/format_converter.h"
 #include "audio/transport.h"
+#include "library/new_edits.h"
 #include "recording/recorder.h"
 #include "recording/recording_recovery.h"
 #include "settings/storage.h"
@@ -85,6 +86,7 @@ void Studio::StopAudio()
     DisarmRecording(*stream_);
     stream_->Close();
     stream_.reset();
+    PublishEditFacts();
     InstallOpenEditFacts(nullptr);
     InstallAudioShell(nullptr);
 }
@@ -129,6 +131,7 @@ bool Studio::TransportBusy() const
 
 void Studio::RefreshDisplays()
 {
+    PublishEditFacts();
     if (displays) displays->FlagWaveformsForRefresh();
     if (editChanged) editChanged();
 }
@@ -140,6 +143,7 @@ bool Studio::OpenInEditor(const std::string& path, int& error)
         return false;
     }
     if (ManagerSetEdit(*stream_, path) != 0) {
+        PublishEditFacts(); // the Edit held before is gone
         // The open has been reported; say why in the system's words for the caller's box.
         error = ::access(path.c_str(), R_OK | W_OK) != 0 ? errno : EBUSY;
         return false;
@@ -191,6 +195,7 @@ void Studio::FlagWaveformsForRefresh()
 
 void Studio::EditChanged()
 {
+    PublishEditFacts();
     if (displays) displays->EditChanged();
     if (editChanged) editChanged();
 }
@@ -224,10 +229,38 @@ void Studio::PostPlayerFinished(bool isDeck, uint32_t playerIndex)
 
 bool Studio::OpenEdit(std::string& path, EditInfo& facts)
 {
-    if (!HasEdit()) return false;
-    path = stream_->reader->edit.path;
-    FillFromEditFile(stream_->reader->edit, facts);
+    std::lock_guard<std::mutex> hold(factsLock_);
+    if (factsPath_.empty()) return false;
+    path = factsPath_;
+    facts = facts_;
     return true;
+}
+
+void Studio::PublishEditFacts()
+{
+    std::string path;
+    EditInfo facts;
+    size_t undo = 0, redo = 0;
+    if (HasEdit()) {
+        const EditFile& edit = stream_->reader->edit;
+        path = edit.path;
+        FillFromEditFile(edit, facts);
+        undo = edit.undo.size();
+        redo = edit.redo.size();
+    }
+    bool edited = false;
+    {
+        std::lock_guard<std::mutex> hold(factsLock_);
+        edited = !path.empty() && path == factsPath_ &&
+                 (facts != facts_ || undo != undoSeen_ || redo != redoSeen_);
+        factsPath_ = path;
+        facts_ = facts;
+    }
+    undoSeen_ = undo;
+    redoSeen_ = redo;
+    // The picker lists the Library's entries: they follow the Edit's length, times and size.
+    Account account;
+    if (edited && CurrentAccount(account)) UpdateInDatabase(account, path);
 }
 
 } // namespace tandrel::app

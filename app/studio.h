@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "audio/audio_shell.h"
@@ -130,8 +131,19 @@ public:
     bool OpenEdit(std::string& path, EditInfo& facts) override;
 
 private:
+    /** Copies the active Edit's path and facts for OpenEdit, and refreshes its Library entry
+        when its length or history changed since the last copy. UI thread. */
+    void PublishEditFacts();
+
     std::unique_ptr<AudioStream> stream_;
     std::unique_ptr<RecorderLink> recorder_;
+
+    // What OpenEdit answers other threads with: only the UI thread touches the stream.
+    mutable std::mutex factsLock_; // guards factsPath_ and facts_
+    std::string factsPath_;        // empty: no Edit open
+    EditInfo facts_;
+    // The history the last copy was taken at (UI thread).
+    size_t undoSeen_ = 0, redoSeen_ = 0;
 };
 
 } // namespace tandrel::app

@@ -39,11 +39,12 @@ int EditView::MakeBuffer()
         return -1;
     }
     try {
-        uint32_t workBytes = bufferBytes & ~1u;
-        mixBuffer.assign(workBytes, 0);
+        // A segment that needs rendering can cover the whole window, and a window of 8-bit
+        // mono is an odd number of bytes at an odd rate: the work buffers hold all of it.
+        mixBuffer.assign(bufferBytes, 0);
         if (channels == 2) {
-            leftBuffer.assign(workBytes, 0);
-            rightBuffer.assign(workBytes, 0);
+            leftBuffer.assign(bufferBytes / 2, 0);
+            rightBuffer.assign(bufferBytes / 2, 0);
         }
     } catch (const std::bad_alloc&) {
         ReportError("MakeBuffer: memory allocation error");
@@ -85,7 +86,7 @@ int EditView::SetCursor(uint64_t position, bool refill)
 int EditView::Render(bool refill)
 {
     if (!edit.IsOpen()) return kNoEdit;
-    if (ring.Size() == 0 || mixBuffer.size() < bufferBytes / 2 * 2) return -1;
+    if (ring.Size() == 0 || mixBuffer.size() < bufferBytes) return -1;
     if (refill) renderedStart = kNoPosition;
     if (windowStart == renderedStart) return 0;
 

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <memory>
 #include <new>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -54,9 +55,19 @@ void ForgetMap(EditMap* map)
     openMapsChanged.notify_all();
 }
 
-// Reads the database the map's folder holds, or rebuilds it when it is missing, empty, of
-// another version, damaged or implausibly large. The map is not yet visible to other threads.
-bool OpenMapFile(EditMap& map, int progressKind)
+enum class MapFileOpen
+{
+    Opened,
+    NeedsRebuild, // nothing is held: the Edits are to be read and the open tried again
+    Failed,
+};
+
+// Reads the database the map's folder holds. One that is missing, empty, of another version,
+// damaged or implausibly large is rebuilt from `rebuilt`, the Edits' facts read beforehand;
+// without them the file is let go of again (and removed when this open made it), since
+// reading the Edits shows progress and must hold nothing. The map is not yet visible to
+// other threads.
+MapFileOpen OpenMapFile(EditMap& map, const EditMapTable* rebuilt)
 {
     int fd = -1;
     bool created = false;
@@ -64,26 +75,26 @@ bool OpenMapFile(EditMap& map, int progressKind)
     case DatabaseOpen::Locked:
         break;
     case DatabaseOpen::Missing:
-        // No folder to make the file in: the rebuild says so.
-        return RebuildLocked(map, progressKind);
+        // No folder to make the file in: reading the Edits says so.
+        return rebuilt ? MapFileOpen::Failed : MapFileOpen::NeedsRebuild;
     default:
-        return false; // held by another program through every attempt, or unusable
+        return MapFileOpen::Failed; // held by another program through every attempt, or unusable
     }
     map.handle = fd;
     if (!created) {
         std::vector<uint8_t> bytes;
         if (ReadDatabase(fd, kEditMapMaxFileSize, bytes) &&
             DecodeEditMap(bytes.data(), bytes.size(), map.entries) == EditMapReadResult::Ok)
-            return true;
+            return MapFileOpen::Opened;
         // Empty, another version, or a record cut short (a disk that lost the end of the
         // file): the database is only a cache of the Edits' facts, so it is made again
         // rather than leaving the account without one.
         map.entries.Clear();
     }
-    if (RebuildLocked(map, progressKind)) return true;
+    if (rebuilt && InstallEntries(map, *rebuilt)) return MapFileOpen::Opened;
     if (created) ::unlink(map.filePath.c_str()); // still ours: the lock is held
     CloseDatabase(map.handle);
-    return false;
+    return rebuilt ? MapFileOpen::Failed : MapFileOpen::NeedsRebuild;
 }
 
 // Writes back when changed and closes the file. The map is no longer visible to users.
@@ -96,6 +107,14 @@ bool CloseMapFile(EditMap& map)
     map.dirty = false;
     CloseDatabase(map.handle);
     return ok;
+}
+
+// Under the map's lock, after a change: a rebuild reading the folder meanwhile makes it again
+// on what it read.
+void KeepForRebuilds(EditMap& map, EditMap::Change::Kind kind, const std::string& title,
+                     const EditInfo& info)
+{
+    if (map.rebuildsReading > 0) map.changesWhileRebuilding.push_back({kind, title, info});
 }
 
 bool Advance(EditMap& map, EditInfo& info, std::string& title)
@@ -143,53 +162,62 @@ EditMap* GetEditMap(const LibraryLocation& location, const std::string& account,
     const std::string root = WithoutTrailingSlashes(location.root);
     const std::string part = WithoutTrailingSlashes(location.part);
 
-    std::unique_lock<std::mutex> table(openMapsLock);
-    for (EditMap* held; (held = FindMap(root, part, account)) != nullptr;) {
-        if (held->isOpen) {
-            ++held->refCount;
-            return held;
+    std::optional<EditMapTable> rebuilt; // the Edits' facts, once a rebuild has read them
+    for (;;) {
+        std::unique_lock<std::mutex> table(openMapsLock);
+        for (EditMap* held; (held = FindMap(root, part, account)) != nullptr;) {
+            if (held->isOpen) {
+                ++held->refCount;
+                return held;
+            }
+            openMapsChanged.wait(table); // another thread is opening or closing it
         }
-        openMapsChanged.wait(table); // another thread is opening or closing it
-    }
 
-    EditMap* map = nullptr;
-    try {
-        auto made = std::make_unique<EditMap>();
-        made->libraryRoot = root;
-        made->libraryPart = part;
-        made->accountName = account;
-        made->filePath = EditMapPath({root, part}, account);
-        openMaps.push_back(std::move(made)); // listed with isOpen clear: others wait for it
-        map = openMaps.back().get();
-    } catch (const std::bad_alloc&) {
+        EditMap* map = nullptr;
+        try {
+            auto made = std::make_unique<EditMap>();
+            made->libraryRoot = root;
+            made->libraryPart = part;
+            made->accountName = account;
+            made->filePath = EditMapPath({root, part}, account);
+            openMaps.push_back(std::move(made)); // listed with isOpen clear: others wait for it
+            map = openMaps.back().get();
+        } catch (const std::bad_alloc&) {
+            table.unlock();
+            ReportError("GetEditMap: Unable to allocate new edit map.");
+            return nullptr;
+        }
         table.unlock();
-        ReportError("GetEditMap: Unable to allocate new edit map.");
-        return nullptr;
-    }
-    table.unlock();
 
-    // The file work (and a rebuild's progress) runs outside the table's lock: maps of other
-    // folders stay usable meanwhile.
-    bool opened = false;
-    {
-        std::lock_guard<std::mutex> hold(map->lock);
-        opened = OpenMapFile(*map, progressKind);
-    }
+        // The file work runs outside the table's lock: maps of other folders stay usable
+        // meanwhile.
+        MapFileOpen opened = MapFileOpen::Failed;
+        {
+            std::lock_guard<std::mutex> hold(map->lock);
+            opened = OpenMapFile(*map, rebuilt ? &*rebuilt : nullptr);
+        }
 
-    table.lock();
-    if (!opened) {
+        table.lock();
+        if (opened == MapFileOpen::Opened) {
+            {
+                std::lock_guard<std::mutex> hold(map->lock);
+                map->isOpen = true;
+            }
+            map->refCount = 1;
+            openMapsChanged.notify_all();
+            return map;
+        }
         CloseDatabase(map->handle); // a rebuild that took the file but could not write it
         ForgetMap(map);
         table.unlock();
-        return fail();
+        if (opened == MapFileOpen::Failed) return fail();
+
+        // Nothing is listed or held while the Edits are read: the progress window turns the
+        // event loop, and a timer there may ask for this very map (it then reads the Edits
+        // itself, and the open below finds its database).
+        rebuilt.emplace();
+        if (!ScanAccountFolder({root, part}, account, progressKind, *rebuilt)) return fail();
     }
-    {
-        std::lock_guard<std::mutex> hold(map->lock);
-        map->isOpen = true;
-    }
-    map->refCount = 1;
-    openMapsChanged.notify_all();
-    return map;
 }
 
 bool ReleaseEditMap(EditMap* map)
@@ -230,6 +258,7 @@ bool MapAdd(EditMap* map, const EditInfo& info, const std::string& title)
     if (!map->isOpen || map->enumerating || title.size() > kEditMapMaxTitle) return false;
     map->entries.Insert(title, info);
     map->dirty = true;
+    KeepForRebuilds(*map, EditMap::Change::Add, title, info);
     return true;
 }
 
@@ -239,6 +268,7 @@ bool MapUpdate(EditMap* map, const EditInfo& info, const std::string& title)
     std::lock_guard<std::mutex> hold(map->lock);
     if (!map->isOpen || map->enumerating || !map->entries.Update(title, info)) return false;
     map->dirty = true;
+    KeepForRebuilds(*map, EditMap::Change::Update, title, info);
     return true;
 }
 
@@ -248,6 +278,7 @@ bool MapRemove(EditMap* map, const std::string& title)
     std::lock_guard<std::mutex> hold(map->lock);
     if (!map->isOpen || map->enumerating || !map->entries.Erase(title)) return false;
     map->dirty = true;
+    KeepForRebuilds(*map, EditMap::Change::Remove, title, EditInfo{});
     return true;
 }
 
@@ -299,9 +330,34 @@ bool DeleteEditMapFile(const LibraryLocation& location, const std::string& accou
 bool RebuildMapFile(EditMap* map, int progressKind)
 {
     if (!map) return false;
+    size_t firstChange = 0;
+    {
+        std::lock_guard<std::mutex> hold(map->lock);
+        if (!map->isOpen || map->enumerating) return false;
+        ++map->rebuildsReading;
+        firstChange = map->changesWhileRebuilding.size();
+    }
+    // The caller's reference keeps the map open, and the fields naming its folder never
+    // change: the Edits are read without the lock, as the progress window turns the event
+    // loop.
+    EditMapTable fresh;
+    const bool read = ScanAccountFolder({map->libraryRoot, map->libraryPart}, map->accountName,
+                                        progressKind, fresh);
+
     std::lock_guard<std::mutex> hold(map->lock);
-    if (!map->isOpen || map->enumerating) return false;
-    return RebuildLocked(*map, progressKind);
+    std::vector<EditMap::Change>& changes = map->changesWhileRebuilding;
+    for (size_t i = firstChange; i < changes.size(); ++i) {
+        const EditMap::Change& change = changes[i];
+        switch (change.kind) {
+        case EditMap::Change::Add: fresh.Insert(change.title, change.info); break;
+        case EditMap::Change::Update: fresh.Update(change.title, change.info); break;
+        case EditMap::Change::Remove: fresh.Erase(change.title); break;
+        }
+    }
+    if (--map->rebuildsReading == 0) changes.clear();
+    // An enumeration begun meanwhile must not see its table replaced.
+    if (!read || !map->isOpen || map->enumerating) return false;
+    return InstallEntries(*map, std::move(fresh));
 }
 
 } // namespace tandrel

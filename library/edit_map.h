@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "base/progress.h"
 #include "library/edit_info.h"
@@ -53,6 +54,16 @@ struct EditMap
         size_t bucket = 0;
         size_t index = 0;
     } enumPosition;
+    // A rebuild reads the folder without the lock; the changes made meanwhile are kept here
+    // and made again on what it read.
+    struct Change
+    {
+        enum Kind { Add, Update, Remove } kind;
+        std::string title;
+        EditInfo info;
+    };
+    int rebuildsReading = 0;
+    std::vector<Change> changesWhileRebuilding;
     std::mutex lock; // guards everything but refCount
 };
 
@@ -60,7 +71,9 @@ struct EditMap
     count raised), or a new one read from the database file, which is rebuilt from the Edits
     when missing, empty, of another version or damaged. While another program holds the file,
     waits through 16 attempts (about 4.5 s) before giving up. The rebuild shows its progress
-    in a window of `progressKind`; worker threads pass kProgressSilent. Null on failure,
+    in a window of `progressKind`; worker threads pass kProgressSilent. The Edits are read
+    while the folder's map is not listed and its file not held, so that what the progress
+    window's event loop runs may open the same map meanwhile. Null on failure,
     reported ("GetEditMap: Unable to open file database for account %s."). */
 EditMap* GetEditMap(const LibraryLocation& location, const std::string& account,
                     int progressKind = kProgressForeground);
@@ -97,8 +110,11 @@ bool MapWrite(EditMap* map);
 bool DeleteEditMapFile(const LibraryLocation& location, const std::string& account);
 
 /** Builds the map's entries afresh from the Edit files ("*.kdw") of its folder and writes the
-    database. False when not open, while enumerating, when the folder is missing (reported
-    "RebuildMapFile: GetEditFldrPath fails.") or the file cannot be written. */
+    database. The files are read without the map's lock (the progress window turns the event
+    loop, which may use the map); what was added, updated or removed meanwhile is applied to
+    what was read. False when not open, while enumerating (also one that began while the
+    files were read), when the folder is missing (reported "RebuildMapFile: GetEditFldrPath
+    fails.") or the file cannot be written. */
 bool RebuildMapFile(EditMap* map, int progressKind = kProgressForeground);
 
 /** Rebuilds the database of every account folder in the Library: deletes each file and opens

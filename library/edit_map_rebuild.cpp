@@ -58,12 +58,11 @@ bool ListFolder(const std::string& folder, EntryKind kind, std::vector<std::stri
 
 } // namespace
 
-bool RebuildLocked(EditMap& map, int progressKind)
+bool ScanAccountFolder(const LibraryLocation& location, const std::string& account,
+                       int progressKind, EditMapTable& fresh)
 {
-    if (map.filePath.empty() || map.libraryRoot.empty() || map.accountName.empty() ||
-        !IsFolder(map.libraryRoot))
-        return false;
-    const std::string folder = MapFolder(map);
+    if (location.root.empty() || account.empty() || !IsFolder(location.root)) return false;
+    const std::string folder = AccountFolderPath(location, account);
     std::vector<std::string> files;
     if (!IsFolder(folder) || !ListFolder(folder, EntryKind::EditFile, files)) {
         ReportError("RebuildMapFile: GetEditFldrPath fails.");
@@ -76,30 +75,27 @@ bool RebuildLocked(EditMap& map, int progressKind)
         progress = AcquireProgress(progressKind);
         if (progress && OpenProgress(progress, 1, false)) {
             const std::string where =
-                map.libraryPart.empty() ? map.accountName : map.libraryPart + "/" + map.accountName;
+                location.part.empty() ? account : location.part + "/" + account;
             ProgressText(progress, "Rebuilding file database for " + where);
         }
     }
 
-    EditMapTable fresh;
+    fresh.Clear();
     for (size_t i = 0; i < files.size(); ++i) {
         EditInfo info;
         if (GetEditInfo(folder + "/" + files[i], info))
             fresh.Set(files[i].substr(0, files[i].size() - kEditExtensionLength), info);
         if (progress) ProgressPercent(progress, int((i + 1) * 100 / files.size()));
     }
-
-    bool ok = true;
-    if (map.handle < 0) {
-        bool created = false;
-        ok = AcquireDatabase(map.filePath, /*create=*/true, map.handle, created) ==
-             DatabaseOpen::Locked;
-    }
-    map.entries = std::move(fresh);
-    if (ok) ok = ReplaceDatabase(map.filePath, EncodeEditMap(map.entries), map.handle);
-    // What was rebuilt is kept and written again when the map closes.
-    if (!ok) map.dirty = true;
     if (progress) ReleaseProgress(progressKind);
+    return true;
+}
+
+bool InstallEntries(EditMap& map, EditMapTable fresh)
+{
+    map.entries = std::move(fresh);
+    const bool ok = ReplaceDatabase(map.filePath, EncodeEditMap(map.entries), map.handle);
+    if (!ok) map.dirty = true;
     return ok;
 }
 

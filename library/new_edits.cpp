@@ -94,6 +94,17 @@ bool AddToDatabase(const Account& account, const std::string& path, const std::s
     return ReleaseEditMap(map) && added;
 }
 
+bool UpdateInDatabase(const Account& account, const std::string& path)
+{
+    const std::string title = TitleFromPath(path);
+    EditInfo info;
+    if (account.EditPath(title) != path || !GetEditInfo(path, info)) return false;
+    EditMap* map = GetEditMap(account.location, account.name);
+    if (!map) return false;
+    bool updated = MapUpdate(map, info, title);
+    return ReleaseEditMap(map) && updated;
+}
+
 bool NewEdit(EditView& source, const Account& account, bool fromSelection, bool forEffect)
 {
     if (!source.edit.IsOpen() || (fromSelection && !source.HasSelection())) return false;

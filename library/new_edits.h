@@ -36,6 +36,10 @@ bool SaveNewEdit(const std::string& tempPath, const Account& account, const std:
 
 /** Enters the Edit at `path` in `account`'s database under `title`. */
 bool AddToDatabase(const Account& account, const std::string& path, const std::string& title);
+/** Refreshes the database entry of the Edit at `path` when it is one of `account`'s Edits:
+    its length, modification time and size after it was edited. False when it lies in
+    another folder, is not listed, or its facts cannot be read. */
+bool UpdateInDatabase(const Account& account, const std::string& path);
 
 /** "New File from Selection" (or, without `fromSelection`, from the whole Edit): copies the
     audio into a new Edit in the recording format, asks for its title, saves it in `account`

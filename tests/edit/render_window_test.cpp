@@ -179,6 +179,49 @@ TEST(RenderWindow, ChannelsRenderFromTheirOwnSourcesAndTreatments)
     }
 }
 
+// 8-bit mono at 11025 Hz makes every window of an odd number of seconds (the main window
+// holds 23) an odd number of bytes; a segment that needs rendering and covers all of it
+// must fill exactly the window.
+TEST(RenderWindow, AnOddSizedWindowRendersWholeSegmentsThatNeedRendering)
+{
+    const Format format{1, 11025, 8};
+    const uint64_t total = 30 * 11025;
+    EditSegment silence = Plain(0, total), generated = Plain(0, total), treated = Plain(0, total);
+    silence.channel[0] = {kSourceSilence, 0, kTreatMono, 0};
+    generated.channel[0] = {kSourceGenerated, FourCC("Test"), kTreatMono, 0};
+    treated.channel[0].treatFlags = kTreatMono | 0x100;
+    treated.channel[0].treatParam = 1;
+    struct Case
+    {
+        const char* name;
+        EditSegment segment;
+        uint8_t (*expected)(uint8_t data);
+    };
+    const Case cases[] = {
+        {"silence", silence, [](uint8_t) { return uint8_t(0x80); }},
+        {"generated", generated, [](uint8_t) { return uint8_t(0x11); }},
+        {"treated", treated, [](uint8_t data) { return uint8_t(data + 1); }},
+    };
+    const Bytes data = Pattern(0, total);
+    CountingGenerator generator;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.File("odd.kdw");
+        ASSERT_TRUE(MakeEdit(path, format, total, 0));
+        EditView view(23);
+        ASSERT_TRUE(view.OpenView(path, false));
+        ASSERT_TRUE(view.edit.EditPushStep(kStepInsert, 0, c.segment, kRecordBaseStep));
+        ASSERT_TRUE(view.SyncEdit());
+        ASSERT_EQ(view.bufferBytes % 2, 1u);
+        ASSERT_EQ(view.SetCursor(total / 2, true), 0);
+        const Bytes window = WindowBytes(view);
+        ASSERT_EQ(window.size(), view.bufferBytes);
+        for (uint64_t i = 0; i < window.size(); ++i)
+            ASSERT_EQ(window[i], c.expected(data[view.windowStart + i])) << "at " << i;
+    }
+}
+
 TEST(RenderWindow, ShortEditStaysAtStartWithSilenceBehind)
 {
     TempDir dir;

@@ -83,7 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!written) Fail("cannot write the temporary file");
 
     {
-        tandrel::EditView view;
+        // An odd number of seconds, as the main window's can be: 8-bit mono at an odd rate
+        // then makes the window an odd number of bytes.
+        tandrel::EditView view(3);
         if (view.OpenView(path, /*readOnly=*/true)) {
             CheckView(view);
             // Replaying is a pure function of the history: a second replay, and a trip

@@ -152,6 +152,21 @@ void ManyMarkers(EditFile& edit, const std::string& seed)
     }
 }
 
+// 8-bit mono at 11025 Hz gives an odd-sized window; generated and treated audio covering
+// all of it is rendered in one piece.
+void OddWindowHistory(EditFile& edit, const std::string& seed)
+{
+    const uint64_t bytes = 11025 * 4;
+    BaseStep(edit, seed, bytes);
+    EditSegment generated = EditSegment::Audio(0, bytes);
+    generated.channel[0] = {kSourceGenerated, FourCC("Tone"), kTreatMono, 440};
+    Check(edit.EditPushStep(kStepGenerate, 0, generated), seed, "generate");
+    EditSegment gain = EditSegment::Audio(0, bytes);
+    gain.channel[0] = {0, FourCC("Gain"), kTreatMono | 0x100, 6};
+    Check(edit.EditPushStep(kStepTreat, 0, gain), seed, "treat");
+    Check(edit.EditUndo() == 0, seed, "undo");
+}
+
 const Seed kSeeds[] = {
     {"empty-mono-8bit.kdw", 1, 8000, 8, [](EditFile&, const std::string&) {}},
     {"base-only-stereo.kdw", 2, 44100, 16,
@@ -159,6 +174,7 @@ const Seed kSeeds[] = {
     {"mono-steps.kdw", 1, 8000, 8, MonoHistory},
     {"stereo-steps.kdw", 2, 44100, 16, StereoHistory},
     {"many-markers.kdw", 1, 22050, 16, ManyMarkers},
+    {"odd-window-mono-8bit.kdw", 1, 11025, 8, OddWindowHistory},
 };
 
 std::vector<uint8_t> ReadFile(const fs::path& path)

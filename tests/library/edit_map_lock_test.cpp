@@ -6,13 +6,17 @@
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
+#include <functional>
 #include <future>
+#include <poll.h>
 #include <set>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
+#include "base/progress.h"
 #include "base/recording_sink.h"
 #include "library/edit_map.h"
 #include "library_test_support.h"
@@ -170,6 +174,107 @@ TEST_F(EditMapLock, AWriteHandsTheLockToTheNewFile)
     int fd = HoldLock(library.Database());
     EXPECT_GE(fd, 0);
     close(fd);
+}
+
+// Progress views that turn "the event loop" as the program's do: every percent shown runs
+// `timer`, as a timer of the program firing there would (not again from within itself).
+class TimerFiringViews : public ProgressViewFactory
+{
+  public:
+    explicit TimerFiringViews(std::function<void()> timer)
+        : timer_(std::move(timer)), previous_(InstallProgressViews(this))
+    {
+    }
+    ~TimerFiringViews() override { InstallProgressViews(previous_); }
+    std::unique_ptr<ProgressView> MakeProgressView(ProgressKind) override
+    {
+        return std::make_unique<View>(*this);
+    }
+
+  private:
+    struct View : ProgressView
+    {
+        explicit View(TimerFiringViews& owner) : owner(owner) {}
+        void Show(bool) override {}
+        void SetText(const std::string&) override {}
+        void SetPercent(int) override
+        {
+            if (owner.firing) return;
+            owner.firing = true;
+            owner.timer_();
+            owner.firing = false;
+        }
+        void ToFront() override {}
+        void Close() override {}
+        bool CancelPressed() override { return false; }
+        TimerFiringViews& owner;
+    };
+    std::function<void()> timer_;
+    ProgressViewFactory* previous_;
+    bool firing = false;
+};
+
+// Runs `scenario` in a child process and waits up to a minute for its answer, so that a
+// deadlock fails the test instead of stalling the suite.
+enum class Outcome { Passed, Failed, Hung };
+Outcome RunInChild(const std::function<bool()>& scenario)
+{
+    int answer[2];
+    if (pipe(answer) != 0) return Outcome::Failed;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(answer[0]);
+        const char result = scenario() ? 'y' : 'n';
+        _exit(write(answer[1], &result, 1) == 1 ? 0 : 1);
+    }
+    close(answer[1]);
+    pollfd ready{answer[0], POLLIN, 0};
+    char result = 0;
+    const bool answered = child > 0 && poll(&ready, 1, 60000) == 1 && read(answer[0], &result, 1) == 1;
+    if (child > 0) {
+        if (!answered) kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    close(answer[0]);
+    return !answered ? Outcome::Hung : result == 'y' ? Outcome::Passed : Outcome::Failed;
+}
+
+// A rebuild shows progress, and the progress window turns the event loop: a timer there that
+// opens the same folder's map, looks up and adds an Edit must neither wait for the rebuild
+// nor lose what it added.
+TEST(EditMapThreads, ATimerDuringARebuildsProgressUsesTheSameMap)
+{
+    struct Case
+    {
+        const char* name;
+        bool mapOpen; // rebuilding an open map, rather than one being opened
+    };
+    for (const Case c : {Case{"opening", false}, Case{"rebuilding", true}}) {
+        SCOPED_TRACE(c.name);
+        ScratchLibrary library;
+        ASSERT_TRUE(MakeEdit(library.Edit("One"), {}));
+        ASSERT_TRUE(MakeEdit(library.Edit("Two"), {}));
+        ScopedRecordingSink sink;
+        const Outcome outcome = RunInChild([&] {
+            bool timerOk = false;
+            TimerFiringViews views([&] {
+                EditMap* map = GetEditMap(library.Location(), "Default");
+                EditInfo info;
+                info.length0 = 4321;
+                timerOk = map && MapLookup(map, "One", info) && MapAdd(map, info, "Arrived");
+                if (map) ReleaseEditMap(map);
+            });
+            EditMap* map = GetEditMap(library.Location(), "Default", c.mapOpen ? kProgressSilent
+                                                                                : kProgressForeground);
+            const bool rebuilt = map && (!c.mapOpen || RebuildMapFile(map));
+            EditInfo info;
+            const bool ok = rebuilt && timerOk && MapLookup(map, "Two", info) &&
+                            MapLookup(map, "Arrived", info) && sink.Texts().empty();
+            if (map) ReleaseEditMap(map);
+            return ok;
+        });
+        EXPECT_EQ(outcome, Outcome::Passed);
+    }
 }
 
 TEST(EditMapThreads, OpenersRacingForOneFolderShareOneMap)
