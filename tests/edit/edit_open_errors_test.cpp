@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 
 #include "base/recording_sink.h"
 #include "edit/edit_file.h"
+#include "edit/edit_view.h"
 #include "edit_test_support.h"
 
 namespace tandrel::test {
@@ -130,9 +132,11 @@ TEST_P(EditOpenRejects, WithTheParseMessageNamingTheFile)
     ScopedRecordingSink sink;
     EditFile edit;
     EXPECT_FALSE(edit.EditOpen(path, false, false));
+    EXPECT_EQ(edit.LastSystemError(), EBADMSG);
     edit.EditClose();
     EXPECT_EQ(sink.Texts(),
               std::vector<std::string>{"EditOpen (5): Error parsing header in file broken show.kdw."});
+    EXPECT_EQ(ReadAll(path), b);
 }
 
 void SetId(Bytes& b, size_t at, const char* id) { std::copy(id, id + 4, b.begin() + std::ptrdiff_t(at)); }
@@ -165,6 +169,40 @@ INSTANTIATE_TEST_SUITE_P(
         Corruption{"CutBeforeDataChunk", [](Bytes& b) { b.resize(524334); }},
         Corruption{"CutInsideDataSize", [](Bytes& b) { b.resize(524340); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+class EditOpenUnreadable : public ::testing::TestWithParam<Unreadable>
+{};
+
+// A failed open must not write a byte: not the save of the close, nor the one of the
+// destructor, nor an explicit save, nor the view's open and close.
+TEST_P(EditOpenUnreadable, LeavesEveryByteAndSaysWhy)
+{
+    TempDir dir;
+    const std::string path = dir.File("Show.kdw");
+    const Bytes before = WriteUnreadable(path, GetParam());
+
+    ScopedRecordingSink sink;
+    {
+        EditFile edit;
+        EXPECT_FALSE(edit.EditOpen(path, false, false));
+        EXPECT_EQ(edit.LastSystemError(), EBADMSG);
+        EXPECT_FALSE(edit.IsOpen());
+        EXPECT_EQ(edit.EditSave(), -1);
+    }
+    {
+        EditFile edit;
+        EXPECT_FALSE(edit.EditOpen(path, false, false));
+        edit.EditClose();
+    }
+    EditView view;
+    EXPECT_FALSE(view.OpenView(path, false));
+    view.CloseView();
+    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, EditOpenUnreadable, ::testing::ValuesIn(kUnreadableKinds),
+                         [](const auto& info) { return std::string(UnreadableName(info.param)); });
 
 TEST(EditOpenMissing, FailsQuietlyAndKeepsTheSystemError)
 {
