@@ -365,5 +365,40 @@ INSTANTIATE_TEST_SUITE_P(
                      {BaseStep(1000)}, {Replace(0, 10, 1000, 1002)}, 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Opened for editing, the cut would become lasting at the next save: the history as it was
+// is kept beside the Edit first, and the user is told what went. Readers say nothing.
+TEST(EditOpenCutHistory, KeepsTheHistoryAsItWasAndSaysWhatWasDropped)
+{
+    TempDir dir;
+    const std::string path = dir.File("Show.kdw");
+    Image image;
+    image.format = kMono8;
+    image.data = Pattern(0, 1000);
+    image.undo = {BaseStep(1000), DeleteRecord(0, 5), Record(1, 0, Plain(900, 1001)), DeleteRecord(0, 5)};
+    image.redo = {Record(1, 0, Plain(0, 2000))};
+    const Bytes original = BuildImage(image);
+    WriteAll(path, original);
+
+    ScopedRecordingSink sink;
+    {
+        EditFile reader;
+        ASSERT_TRUE(reader.EditOpen(path, false, true));
+    }
+    EXPECT_TRUE(sink.Texts().empty());
+    EXPECT_FALSE(FileExists(path + ".history"));
+    {
+        EditFile edit;
+        ASSERT_TRUE(edit.EditOpen(path, false, false));
+        EXPECT_EQ(edit.undo.size(), 2u);
+    }
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].title, "History Shortened");
+    EXPECT_EQ(sink.Messages()[0].text,
+              "The history of \"Show.kdw\" uses audio the file does not hold.  Dropped: the last 2 "
+              "steps to undo, 1 step to redo.  The history as it was is kept in \"Show.kdw.history\".");
+    EXPECT_EQ(ReadAll(path + ".history"),
+              Bytes(original.begin() + kAtHeader, original.begin() + kAtDataId));
+}
+
 } // namespace
 } // namespace tandrel::test
