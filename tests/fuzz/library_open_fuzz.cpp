@@ -47,6 +47,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     const char* folder = std::getenv("TMPDIR");
     std::string root = std::string(folder && *folder ? folder : "/tmp") + "/tandrel-library-fuzz-XXXXXX";
     if (!mkdtemp(root.data())) Fail("cannot create a temporary folder");
+    std::atexit([] { fs::remove_all(account.location.root); });
     account.location = {root, "KDUser"};
     account.name = "Default";
     fs::create_directories(account.Folder());
