@@ -121,6 +121,8 @@ bool EditFile::CreateFile(const std::string& filePath)
         ::unlink(filePath.c_str());
         return false;
     }
+    // A journal left by an earlier Edit of this name (deleted after a crash) is not this one's.
+    RemoveJournal(filePath);
     SyncParentFolder(filePath);
     fd_ = fd;
     readOnly = false;
