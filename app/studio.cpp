@@ -1,7 +1,6 @@
 #include "app/studio.h"
 
 #include <cerrno>
-#include <unistd.h>
 
 #include "audio/audio_devices.h"
 #include "audio/format_converter.h"
@@ -142,10 +141,8 @@ bool Studio::OpenInEditor(const std::string& path, int& error)
         error = ENODEV;
         return false;
     }
-    if (ManagerSetEdit(*stream_, path) != 0) {
+    if (ManagerSetEdit(*stream_, path, &error) != 0) {
         PublishEditFacts(); // the Edit held before is gone
-        // The open has been reported; say why in the system's words for the caller's box.
-        error = ::access(path.c_str(), R_OK | W_OK) != 0 ? errno : EBUSY;
         return false;
     }
     const EditView& view = *stream_->reader;

@@ -336,7 +336,7 @@ uint64_t AudioStream::HeardPosition() const
     return cue > playStart + held ? cue - held : std::min(playStart, cue);
 }
 
-int ManagerSetEdit(AudioStream& stream, const std::string& path)
+int ManagerSetEdit(AudioStream& stream, const std::string& path, int* openError)
 {
     if (!stream.IsMain()) {
         stream.Stop(false);
@@ -350,6 +350,7 @@ int ManagerSetEdit(AudioStream& stream, const std::string& path)
     }
     stream.reader.reset(view);
     if (!view->OpenView(path, !stream.IsMain())) {
+        if (openError) *openError = view->edit.LastSystemError();
         stream.reader.reset();
         return -1;
     }

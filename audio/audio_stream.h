@@ -156,8 +156,9 @@ AudioStream* MainStream();
     makes a new reader and opens the Edit through it (read-only for players). The frequency
     to play at becomes the Edit's rate. The main stream then has the shell update the title
     and marker displays. 0, or -1 when the reader cannot be made ("ManagerSetEdit: Unable
-    to allocate stream object.") or the Edit cannot be opened (reported by the Edit store). */
-int ManagerSetEdit(AudioStream& stream, const std::string& path);
+    to allocate stream object.") or the Edit cannot be opened (reported by the Edit store;
+    `openError`, when given, receives the system's error code of that open). */
+int ManagerSetEdit(AudioStream& stream, const std::string& path, int* openError = nullptr);
 
 /** Keeps a playing stream's ring filled and its cue moving; called over and over from the
     service loop. Returns true when the play position moved (the caller redraws the cue

@@ -22,6 +22,23 @@ inline uint64_t ReadFullyAt(int fd, uint8_t* bytes, uint64_t count, uint64_t off
     return done;
 }
 
+/** Writes all of `count` bytes at `offset` of `fd`, across short writes and interruptions;
+    returns what was written (fewer only on an error, with errno set). Any thread. */
+inline uint64_t WriteFullyAt(int fd, const uint8_t* bytes, uint64_t count, uint64_t offset)
+{
+    uint64_t done = 0;
+    while (done < count) {
+        ssize_t n = ::pwrite(fd, bytes + done, count - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            break;
+        }
+        done += uint64_t(n);
+    }
+    return done;
+}
+
 /** Puts the folder entry of `filePath` on the disk, so that a file just created or renamed
     there survives a power loss. Any thread. */
 inline bool SyncParentFolder(const std::string& filePath)

@@ -7,32 +7,15 @@
 #include "cli/edit_commands.h"
 #include "cli/json_writer.h"
 #include "cli/relay_sinks.h"
-#include "edit/edit_view.h"
 #include "library/library_moves.h"
 #include "library/new_edits.h"
+#include "library/view_editor.h"
 #include "settings/path_checks.h"
 #include "settings/storage.h"
 
 namespace tandrel::cli {
 
 namespace {
-
-// The editor of the command-line tool: one view, no players.
-class CliEditor : public EditorSlot
-{
-public:
-    bool OpenInEditor(const std::string& path, int& error) override
-    {
-        view.CloseView();
-        if (view.OpenView(path, false)) return true;
-        error = view.edit.LastSystemError();
-        return false;
-    }
-    void CloseEditor() override { view.CloseView(); }
-    std::string ActivePath() const override { return view.edit.IsOpen() ? view.edit.path : std::string(); }
-
-    EditView view{2};
-};
 
 struct ListedEdit
 {
@@ -120,7 +103,7 @@ int LibraryCommand(const std::vector<std::string>& words)
     CreateFolderPath(account.Folder());
 
     CountingSink messages;
-    CliEditor editor;
+    ViewEditor editor;
     bool ok = false;
     if (action == "list") {
         std::vector<ListedEdit> edits = ListAccount(account, ok);

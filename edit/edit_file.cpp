@@ -12,28 +12,13 @@
 #include "base/byte_order.h"
 #include "base/file_io.h"
 #include "base/interaction.h"
+#include "edit/edit_journal.h"
 #include "edit/edit_layout.h"
+#include "edit/kept_history.h"
 
 namespace tandrel {
 
 namespace {
-
-// Writes all of `count` bytes at `offset`; returns the bytes written before an error (errno
-// set) or `count`.
-uint64_t WriteFully(int fd, const uint8_t* bytes, uint64_t count, uint64_t offset)
-{
-    uint64_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pwrite(fd, bytes + done, count - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            break;
-        }
-        done += uint64_t(n);
-    }
-    return done;
-}
 
 bool IsPlainAudio(const EditRecord& record, uint32_t channels)
 {
@@ -48,6 +33,26 @@ bool RefersPastData(const EditRecord& record, uint32_t channels, uint64_t dataLe
                     record.type == kStepReplace;
     return usesData && (record.segment.dataEnd > dataLength || record.segment.dataStart > dataLength);
 }
+
+// One past the last record of the step that starts at `start`: the records that follow it
+// with the same group size, as many as that size says.
+size_t GroupEnd(const std::vector<EditRecord>& list, size_t start)
+{
+    const uint32_t groupSize = std::max<uint32_t>(list[start].groupSize, 1);
+    size_t end = start + 1;
+    while (end < list.size() && end - start < groupSize && list[end].groupSize == list[start].groupSize)
+        ++end;
+    return end;
+}
+
+size_t StepCount(const std::vector<EditRecord>& list, size_t from)
+{
+    size_t steps = 0;
+    for (size_t at = from; at < list.size(); at = GroupEnd(list, at)) ++steps;
+    return steps;
+}
+
+std::string StepsText(size_t steps) { return std::to_string(steps) + (steps == 1 ? " step" : " steps"); }
 
 } // namespace
 
@@ -107,8 +112,8 @@ bool EditFile::CreateFile(const std::string& filePath)
     PutU32(dataChunk + 4, 0);
     // The rest of the program chunk is left as a hole: it reads as zeros.
     bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-              WriteFully(fd, prefix.data(), prefix.size(), 0) == prefix.size() &&
-              WriteFully(fd, dataChunk, 8, kDataChunkOffset) == 8 && ::fdatasync(fd) == 0;
+              WriteFullyAt(fd, prefix.data(), prefix.size(), 0) == prefix.size() &&
+              WriteFullyAt(fd, dataChunk, 8, kDataChunkOffset) == 8 && ::fdatasync(fd) == 0;
     if (!ok) {
         // A half-made file would block the next attempt under the same name.
         lastError_ = errno;
@@ -116,6 +121,8 @@ bool EditFile::CreateFile(const std::string& filePath)
         ::unlink(filePath.c_str());
         return false;
     }
+    // A journal left by an earlier Edit of this name (deleted after a crash) is not this one's.
+    RemoveJournal(filePath);
     SyncParentFolder(filePath);
     fd_ = fd;
     readOnly = false;
@@ -136,18 +143,27 @@ bool EditFile::OpenExisting(const std::string& filePath, bool openReadOnly)
     }
     // The Library's files are not shared: a second opener fails until this one closes.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        lastError_ = errno;
+        lastError_ = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
         return false;
     }
     fd_ = fd;
     readOnly = openReadOnly;
-    return ReadLayout();
+    if (ReadLayout()) return true;
+    // The file is let go of at once, so that no save (of a close, a destructor or a caller)
+    // can write a header over a file that was never understood.
+    ::close(fd_);
+    fd_ = -1;
+    undo.clear();
+    redo.clear();
+    header = EditHeader{};
+    return false;
 }
 
 bool EditFile::ReadLayout()
 {
     auto parseError = [this] {
+        lastError_ = EBADMSG;
         ReportError("EditOpen (5): Error parsing header in file %s.", title.c_str());
         return false;
     };
@@ -161,11 +177,18 @@ bool EditFile::ReadLayout()
     bitsPerSample = format.bitsPerSample;
 
     // The history lives wholly inside the program chunk: read the chunk once and parse it.
+    // A save cut short left the history it was writing in the journal, complete.
     std::vector<uint8_t> chunk(kProgramChunkSize);
     chunk.resize(ReadFullyAt(fd_, chunk.data(), kProgramChunkSize, kProgramOffset));
+    const std::vector<uint8_t> journalled = ReadJournal(path, kProgramChunkSize);
+    if (!journalled.empty() && chunk.size() == kProgramChunkSize)
+        std::copy(journalled.begin(), journalled.end(), chunk.begin());
     uint32_t recordsStart = 0;
     if (!DecodeStoredHeader(chunk.data(), chunk.size(), header, recordsStart)) return parseError();
-    if (!ReadHistory(chunk, recordsStart)) return false;
+    if (!ReadHistory(chunk, recordsStart)) {
+        lastError_ = EBADMSG;
+        return false;
+    }
 
     uint8_t dataChunk[8];
     if (ReadFullyAt(fd_, dataChunk, 8, kDataChunkOffset) != 8 || !IsChunkId(dataChunk, "data"))
@@ -176,8 +199,20 @@ bool EditFile::ReadLayout()
     dataSizeOffset = kDataSizeOffset;
     dataOffset = kDataOffset;
     appendStart = committedEnd = FileSize();
-    DropRecordsPastData();
-    return true;
+    const HistoryCut cut = DropRecordsPastData();
+    if (readOnly) return true;
+    // The rewrite the journal guards may have been cut short: it is finished before a save
+    // can put another history in the journal.
+    if (!journalled.empty()) {
+        uint64_t written = 0;
+        lastError_ = WriteHistoryInPlace(journalled, written);
+        if (lastError_ != 0) {
+            ReportError("EditSave (3): Error (%d) saving file %s.", lastError_, title.c_str());
+            return false;
+        }
+        RemoveJournal(path);
+    }
+    return cut.Empty() || KeepCutHistory(chunk, cut);
 }
 
 bool EditFile::ReadHistory(const std::vector<uint8_t>& chunk, uint32_t recordsStart)
@@ -207,22 +242,19 @@ bool EditFile::ReadHistory(const std::vector<uint8_t>& chunk, uint32_t recordsSt
     return true;
 }
 
-void EditFile::DropRecordsPastData()
+EditFile::HistoryCut EditFile::DropRecordsPastData()
 {
     // A history that names audio the data chunk does not hold (a crash between appending and
     // recording a step, or a damaged file) is cut back to the last step that is whole.
-    uint64_t dataLength = EditDataLength();
-    size_t groupStart = 0;
-    while (groupStart < undo.size()) {
-        uint32_t groupSize = std::max<uint32_t>(undo[groupStart].groupSize, 1);
-        size_t end = groupStart + 1;
-        while (end < undo.size() && end - groupStart < groupSize &&
-               undo[end].groupSize == undo[groupStart].groupSize)
-            ++end;
+    HistoryCut cut;
+    const uint64_t dataLength = EditDataLength();
+    for (size_t groupStart = 0; groupStart < undo.size();) {
+        const size_t end = GroupEnd(undo, groupStart);
         bool broken = false;
         for (size_t i = groupStart; i < end; ++i)
             broken = broken || RefersPastData(undo[i], channels, dataLength);
         if (broken) {
+            cut.undoSteps = StepCount(undo, groupStart);
             undo.resize(groupStart);
             break;
         }
@@ -230,10 +262,32 @@ void EditFile::DropRecordsPastData()
     }
     for (const EditRecord& record : redo) {
         if (RefersPastData(record, channels, dataLength)) {
+            cut.redoSteps = StepCount(redo, 0);
             redo.clear();
             break;
         }
     }
+    return cut;
+}
+
+bool EditFile::KeepCutHistory(const std::vector<uint8_t>& chunk, const HistoryCut& cut)
+{
+    // The cut becomes lasting at the next save: the history as it was is kept first, and the
+    // user is told what went.
+    const std::string keptPath = KeepOriginalHistory(path, chunk);
+    if (keptPath.empty()) {
+        lastError_ = errno;
+        ReportError("EditOpen: Error (%d) keeping the history of %s.", lastError_, title.c_str());
+        return false;
+    }
+    std::string dropped;
+    if (cut.undoSteps) dropped = "the last " + StepsText(cut.undoSteps) + " to undo";
+    if (cut.redoSteps) dropped += (dropped.empty() ? "" : ", ") + StepsText(cut.redoSteps) + " to redo";
+    MessageDialog("History Shortened",
+                  "The history of \"" + title + "\" uses audio the file does not hold.  Dropped: " +
+                      dropped + ".  The history as it was is kept in \"" +
+                      TitleFromEditPath(keptPath) + "\".");
+    return true;
 }
 
 int EditFile::EditSave()
@@ -246,44 +300,50 @@ int EditFile::EditSave()
     header.undoCount = uint16_t(undo.size());
     header.redoCount = uint16_t(redo.size());
 
-    std::vector<uint8_t> records;
-    records.reserve(HistoryBytes());
-    std::vector<std::pair<size_t, bool>> pieces; // end offset of each record or name text
+    // The header and both lists as they will stand at the start of the program chunk, and
+    // where each record and each name text ends there: a failed write is named by the piece
+    // it stopped in.
+    std::vector<uint8_t> image(kHeaderSize);
+    image.reserve(HistoryBytes());
+    EncodeHeader(header, image.data());
+    std::vector<std::pair<size_t, bool>> pieces;
     for (const std::vector<EditRecord>* list : {&undo, &redo}) {
         for (const EditRecord& record : *list) {
-            EncodeRecord(record, records);
-            size_t recordEnd = records.size() - (record.HasNameText() ? record.name.size() : 0);
+            EncodeRecord(record, image);
+            size_t recordEnd = image.size() - (record.HasNameText() ? record.name.size() : 0);
             pieces.push_back({recordEnd, false});
-            if (recordEnd != records.size()) pieces.push_back({records.size(), true});
+            if (recordEnd != image.size()) pieces.push_back({image.size(), true});
         }
     }
 
-    // The records go first and the header last: a save cut short by a crash leaves the
-    // previous counts in force rather than counts over records never written.
-    uint64_t written = WriteFully(fd_, records.data(), records.size(), programOffset + kHeaderSize);
-    if (written != records.size() || (!records.empty() && ::fdatasync(fd_) != 0)) {
-        lastError_ = errno;
-        bool inText = false;
+    // The journal is on the disk before the history is rewritten in place: a save cut short
+    // by a crash leaves either the old history or, in the journal, the whole new one.
+    uint64_t written = 0;
+    int error = WriteJournal(path, image, written);
+    if (error == 0) error = WriteHistoryInPlace(image, written);
+    if (error != 0) {
+        lastError_ = error;
+        int piece = 3; // the header, or the flush that makes the save count
         for (const auto& [end, isText] : pieces) {
-            if (written < end) {
-                inText = isText;
+            if (written >= kHeaderSize && written < end) {
+                piece = isText ? 2 : 1;
                 break;
             }
         }
-        ReportError(inText ? "EditSave (2): Error (%d) saving file %s."
-                           : "EditSave (1): Error (%d) saving file %s.",
+        ReportError(piece == 1   ? "EditSave (1): Error (%d) saving file %s."
+                    : piece == 2 ? "EditSave (2): Error (%d) saving file %s."
+                                 : "EditSave (3): Error (%d) saving file %s.",
                     lastError_, title.c_str());
         return -1;
     }
-    uint8_t headerBytes[kHeaderSize];
-    EncodeHeader(header, headerBytes);
-    if (WriteFully(fd_, headerBytes, kHeaderSize, programOffset) != kHeaderSize ||
-        ::fdatasync(fd_) != 0) {
-        lastError_ = errno;
-        ReportError("EditSave (3): Error (%d) saving file %s.", lastError_, title.c_str());
-        return -1;
-    }
+    RemoveJournal(path);
     return 0;
+}
+
+int EditFile::WriteHistoryInPlace(const std::vector<uint8_t>& image, uint64_t& written)
+{
+    written = WriteFullyAt(fd_, image.data(), image.size(), programOffset);
+    return written == image.size() && ::fdatasync(fd_) == 0 ? 0 : errno;
 }
 
 void EditFile::EditClose()
@@ -388,8 +448,8 @@ int EditFile::WriteSizeFields(uint64_t fileSize)
     uint8_t riffSize[4], dataSize[4];
     PutU32(riffSize, uint32_t(fileSize - 8));
     PutU32(dataSize, uint32_t(fileSize - dataOffset));
-    if (WriteFully(fd_, riffSize, 4, riffSizeOffset) != 4 ||
-        WriteFully(fd_, dataSize, 4, dataSizeOffset) != 4) {
+    if (WriteFullyAt(fd_, riffSize, 4, riffSizeOffset) != 4 ||
+        WriteFullyAt(fd_, dataSize, 4, dataSizeOffset) != 4) {
         lastError_ = errno;
         ReportError("EditWrite: Error (%d) writing file %s.", lastError_, title.c_str());
         return -1;

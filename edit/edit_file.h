@@ -36,12 +36,16 @@ public:
     std::vector<EditRecord> redo;
 
     /** Creates (`create`, format taken from channels/sampleRate/bitsPerSample; fails if the
-        file exists) or opens an existing file. False on failure; layout errors are reported,
-        a file that cannot be opened is not (`LastSystemError` says why). After a failed
-        open the object may still hold the handle: call EditClose. */
+        file exists) or opens an existing file. False on failure, with `LastSystemError`
+        saying why (EBADMSG: not an Edit this program can read; EBUSY: open elsewhere);
+        layout errors are reported, a file that cannot be opened is not. A failed open has
+        written nothing and holds no file. Opened for writing, a history that names audio
+        the file does not hold is cut back: the history as it was is first kept in a file
+        beside the Edit, and the user is told. */
     bool EditOpen(const std::string& filePath, bool create, bool openReadOnly);
     /** Writes the header and both record lists into the program chunk and flushes them to
-        the disk. 0, or -1 (reported, except when no file is open or it is read-only). */
+        the disk, through a journal beside the Edit so that a crash leaves the old history or
+        the new one. 0, or -1 (reported, except when no file is open or it is read-only). */
     int EditSave();
     /** Saves unless read-only, closes and forgets the history. Safe on a closed object. */
     void EditClose();
@@ -109,7 +113,17 @@ private:
     bool OpenExisting(const std::string& filePath, bool openReadOnly);
     bool ReadLayout();
     bool ReadHistory(const std::vector<uint8_t>& chunk, uint32_t recordsStart);
-    void DropRecordsPastData();
+    /** Steps taken off each list on open. */
+    struct HistoryCut
+    {
+        size_t undoSteps = 0;
+        size_t redoSteps = 0;
+        bool Empty() const { return undoSteps == 0 && redoSteps == 0; }
+    };
+    HistoryCut DropRecordsPastData();
+    bool KeepCutHistory(const std::vector<uint8_t>& chunk, const HistoryCut& cut);
+    /** Writes `image` at the start of the program chunk and flushes it. 0 or errno. */
+    int WriteHistoryInPlace(const std::vector<uint8_t>& image, uint64_t& written);
     uint64_t FileSize() const;
     int WriteAt(uint64_t offset, const void* bytes, uint64_t count);
     int WriteSizeFields(uint64_t fileSize);

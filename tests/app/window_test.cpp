@@ -320,6 +320,32 @@ TEST_F(ProgramTest, TheShutdownKeepsTheOpenEditForTheNextStart)
     EXPECT_TRUE(sink.Messages().empty());
 }
 
+// Open from Library and the reopening at start-up meet files they cannot read: each is left
+// exactly as it was, and the box gives the real reason.
+TEST_F(ProgramTest, AnEditThatCannotBeReadIsLeftAsItWas)
+{
+    Start();
+    Account account;
+    ASSERT_TRUE(ActiveAccount(account));
+    for (test::Unreadable kind : test::kUnreadableKinds) {
+        const std::string title = test::UnreadableName(kind);
+        SCOPED_TRACE(title);
+        const std::string path = MakeLibraryEdit(title, 1, kStereo16);
+        const test::Bytes before = test::WriteUnreadable(path, kind);
+        EXPECT_FALSE(LoadEdit(TheStudio(), account, title, true));
+        ASSERT_FALSE(sink.Messages().empty());
+        EXPECT_EQ(sink.Messages().back().text,
+                  "LoadEdit: Error (" + std::to_string(EBADMSG) + ") loading file: " + title + ".");
+        EXPECT_EQ(test::ReadAll(path), before);
+
+        program.reset();
+        ASSERT_TRUE(WriteSettingText(kSettingTwoAttempts, kProductKey, "LastOpenFile", path.c_str()));
+        Start();
+        EXPECT_EQ(TheStudio().ActivePath(), "");
+        EXPECT_EQ(test::ReadAll(path), before);
+    }
+}
+
 TEST_F(ProgramTest, ASavedWindowSmallerThanTheMinimumOpensAtTheMinimum)
 {
     const SettingNumber placement[] = {{"winX", 10}, {"winY", 20}, {"winWidth", 500},

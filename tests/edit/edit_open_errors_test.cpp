@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 
 #include "base/recording_sink.h"
 #include "edit/edit_file.h"
+#include "edit/edit_view.h"
 #include "edit_test_support.h"
 
 namespace tandrel::test {
@@ -130,9 +132,11 @@ TEST_P(EditOpenRejects, WithTheParseMessageNamingTheFile)
     ScopedRecordingSink sink;
     EditFile edit;
     EXPECT_FALSE(edit.EditOpen(path, false, false));
+    EXPECT_EQ(edit.LastSystemError(), EBADMSG);
     edit.EditClose();
     EXPECT_EQ(sink.Texts(),
               std::vector<std::string>{"EditOpen (5): Error parsing header in file broken show.kdw."});
+    EXPECT_EQ(ReadAll(path), b);
 }
 
 void SetId(Bytes& b, size_t at, const char* id) { std::copy(id, id + 4, b.begin() + std::ptrdiff_t(at)); }
@@ -165,6 +169,40 @@ INSTANTIATE_TEST_SUITE_P(
         Corruption{"CutBeforeDataChunk", [](Bytes& b) { b.resize(524334); }},
         Corruption{"CutInsideDataSize", [](Bytes& b) { b.resize(524340); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+class EditOpenUnreadable : public ::testing::TestWithParam<Unreadable>
+{};
+
+// A failed open must not write a byte: not the save of the close, nor the one of the
+// destructor, nor an explicit save, nor the view's open and close.
+TEST_P(EditOpenUnreadable, LeavesEveryByteAndSaysWhy)
+{
+    TempDir dir;
+    const std::string path = dir.File("Show.kdw");
+    const Bytes before = WriteUnreadable(path, GetParam());
+
+    ScopedRecordingSink sink;
+    {
+        EditFile edit;
+        EXPECT_FALSE(edit.EditOpen(path, false, false));
+        EXPECT_EQ(edit.LastSystemError(), EBADMSG);
+        EXPECT_FALSE(edit.IsOpen());
+        EXPECT_EQ(edit.EditSave(), -1);
+    }
+    {
+        EditFile edit;
+        EXPECT_FALSE(edit.EditOpen(path, false, false));
+        edit.EditClose();
+    }
+    EditView view;
+    EXPECT_FALSE(view.OpenView(path, false));
+    view.CloseView();
+    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, EditOpenUnreadable, ::testing::ValuesIn(kUnreadableKinds),
+                         [](const auto& info) { return std::string(UnreadableName(info.param)); });
 
 TEST(EditOpenMissing, FailsQuietlyAndKeepsTheSystemError)
 {
@@ -326,6 +364,41 @@ INSTANTIATE_TEST_SUITE_P(
         PastDataCase{"RedoReplacePastEndIsDropped",
                      {BaseStep(1000)}, {Replace(0, 10, 1000, 1002)}, 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Opened for editing, the cut would become lasting at the next save: the history as it was
+// is kept beside the Edit first, and the user is told what went. Readers say nothing.
+TEST(EditOpenCutHistory, KeepsTheHistoryAsItWasAndSaysWhatWasDropped)
+{
+    TempDir dir;
+    const std::string path = dir.File("Show.kdw");
+    Image image;
+    image.format = kMono8;
+    image.data = Pattern(0, 1000);
+    image.undo = {BaseStep(1000), DeleteRecord(0, 5), Record(1, 0, Plain(900, 1001)), DeleteRecord(0, 5)};
+    image.redo = {Record(1, 0, Plain(0, 2000))};
+    const Bytes original = BuildImage(image);
+    WriteAll(path, original);
+
+    ScopedRecordingSink sink;
+    {
+        EditFile reader;
+        ASSERT_TRUE(reader.EditOpen(path, false, true));
+    }
+    EXPECT_TRUE(sink.Texts().empty());
+    EXPECT_FALSE(FileExists(path + ".history"));
+    {
+        EditFile edit;
+        ASSERT_TRUE(edit.EditOpen(path, false, false));
+        EXPECT_EQ(edit.undo.size(), 2u);
+    }
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].title, "History Shortened");
+    EXPECT_EQ(sink.Messages()[0].text,
+              "The history of \"Show.kdw\" uses audio the file does not hold.  Dropped: the last 2 "
+              "steps to undo, 1 step to redo.  The history as it was is kept in \"Show.kdw.history\".");
+    EXPECT_EQ(ReadAll(path + ".history"),
+              Bytes(original.begin() + kAtHeader, original.begin() + kAtDataId));
+}
 
 } // namespace
 } // namespace tandrel::test

@@ -277,4 +277,34 @@ bool MakeEdit(const std::string& path, Format format, uint64_t dataBytes, uint64
     return true;
 }
 
+const char* UnreadableName(Unreadable kind)
+{
+    switch (kind) {
+    case Unreadable::Damaged: return "Damaged";
+    case Unreadable::Truncated: return "Truncated";
+    case Unreadable::PlainWav: return "PlainWav";
+    case Unreadable::FutureVersion: return "FutureVersion";
+    }
+    return "?";
+}
+
+Bytes WriteUnreadable(const std::string& path, Unreadable kind)
+{
+    if (kind == Unreadable::PlainWav) {
+        WriteWav(path, Pattern(0, 4000));
+        return ReadAll(path);
+    }
+    Image image;
+    image.format = kStereo16;
+    image.data = Pattern(0, 4000);
+    image.undo = {BaseStep(4000), DeleteRecord(0, 400), InsertMarkerRecord(8, 5, "Open")};
+    image.redo = {DeleteRecord(4, 8)};
+    image.version = kind == Unreadable::FutureVersion ? 6 : 5;
+    Bytes b = BuildImage(image);
+    if (kind == Unreadable::Damaged) PutLe16(b, kAtHeader + 72, 0xFFFF);
+    if (kind == Unreadable::Truncated) b.resize(kAtRecords + 100);
+    WriteAll(path, b);
+    return b;
+}
+
 } // namespace tandrel::test

@@ -4,6 +4,7 @@
 // history records.
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -106,5 +107,17 @@ bool MakeEdit(const std::string& path, Format format, uint64_t dataBytes, uint64
 
 /** Appends `bytes` to an open Edit and returns the data range, or fails the test. */
 bool AppendData(EditFile& edit, const Bytes& bytes, uint64_t& start, uint64_t& end);
+
+/** The kinds of file the program must refuse to open, and leave exactly as they are: an
+    Edit with more records counted than its program chunk holds (half of them readable), one
+    cut short inside its history, a plain WAV, and one written by a newer version. */
+enum class Unreadable { Damaged, Truncated, PlainWav, FutureVersion };
+inline constexpr Unreadable kUnreadableKinds[] = {Unreadable::Damaged, Unreadable::Truncated,
+                                                  Unreadable::PlainWav, Unreadable::FutureVersion};
+const char* UnreadableName(Unreadable kind);
+inline void PrintTo(Unreadable kind, std::ostream* os) { *os << UnreadableName(kind); }
+/** Writes an unreadable file of `kind` at `path` (replacing what is there) and returns its
+    bytes. */
+Bytes WriteUnreadable(const std::string& path, Unreadable kind);
 
 } // namespace tandrel::test

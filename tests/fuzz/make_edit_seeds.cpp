@@ -1,5 +1,6 @@
-// Writes the seed corpus of edit_open_fuzz into a folder: Edits made through the real API
-// with every kind of history step, plus a few damaged and older-format variants of them.
+// Writes the seed corpus of the Edit fuzzers into a folder: Edits made through the real API
+// with every kind of history step, plus damaged, cut, newer- and older-format variants of
+// them and a plain WAV.
 // Each Edit is opened and replayed again before it is kept, so a seed is known to be good.
 //
 //   make_edit_seeds FOLDER
@@ -249,6 +250,19 @@ int main(int argc, char** argv)
         Check(view.OpenView((folder / "stereo-steps-v4.kdw").string(), true) && view.SyncEdit(),
               "stereo-steps-v4.kdw", "open and replay");
         view.CloseView();
+        // Written by a newer version, and with more records counted than the chunk holds.
+        std::vector<uint8_t> variant = stereo;
+        PutU32(variant.data() + kProgramOffset, kEditVersion + 1);
+        WriteFile(folder / "stereo-steps-future.kdw", variant.data(), variant.size());
+        variant = stereo;
+        PutU16(variant.data() + kProgramOffset + 72, 0xFFFF);
+        WriteFile(folder / "stereo-steps-damaged.kdw", variant.data(), variant.size());
+        // A plain WAV: the same audio behind a 44-byte header.
+        variant.assign(stereo.begin() + kDataChunkOffset - 36, stereo.end());
+        std::copy(stereo.begin(), stereo.begin() + 36, variant.begin());
+        PutU32(variant.data() + 4, uint32_t(variant.size() - 8));
+        PutU32(variant.data() + 16, 16);
+        WriteFile(folder / "plain.wav", variant.data(), variant.size());
         // Cut inside the format chunk, inside the history, and just before the data chunk.
         for (size_t cut :
              {size_t(30), size_t(kProgramOffset + kHeaderSize + 100), size_t(kDataChunkOffset + 2)})

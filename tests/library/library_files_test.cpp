@@ -12,6 +12,7 @@
 #include "library/library_moves.h"
 #include "library/library_names.h"
 #include "library/new_edits.h"
+#include "library/view_editor.h"
 #include "library_test_support.h"
 #include "settings/settings_store.h"
 #include "settings/storage.h"
@@ -22,23 +23,13 @@ namespace {
 namespace fs = std::filesystem;
 
 // An editor holding one view, and players that may hold files.
-class TestEditor : public EditorSlot
+class TestEditor : public ViewEditor
 {
 public:
-    bool OpenInEditor(const std::string& path, int& error) override
-    {
-        view.CloseView();
-        if (view.OpenView(path, false)) return true;
-        error = view.edit.LastSystemError();
-        return false;
-    }
-    void CloseEditor() override { view.CloseView(); }
-    std::string ActivePath() const override { return view.edit.IsOpen() ? view.edit.path : ""; }
     std::string PlayerHolding(const std::string& path) const override
     {
         return path == heldPath ? holder : std::string();
     }
-    EditView view{1};
     std::string heldPath, holder;
 };
 

@@ -82,6 +82,22 @@ TEST_F(Recovery, LeavesATemporaryEditWithoutAudioOrInUseAlone)
     EXPECT_EQ(RecoverInterruptedRecordings().size(), 1u);
 }
 
+// Recovery and the main stream meet files they cannot read: each is left exactly as it was.
+TEST_F(Recovery, LeavesFilesItCannotReadAsTheyAre)
+{
+    for (Unreadable kind : kUnreadableKinds) {
+        SCOPED_TRACE(UnreadableName(kind));
+        const std::string show = EditPath("show");
+        const Bytes temp = WriteUnreadable(TempEdit(), kind);
+        const Bytes edit = WriteUnreadable(show, kind);
+        ASSERT_TRUE(WriteInsertRecordingNote({show, 1000}));
+        EXPECT_TRUE(RecoverInterruptedRecordings().empty());
+        EXPECT_NE(ManagerSetEdit(*main, show), 0);
+        EXPECT_EQ(ReadAll(TempEdit()), temp);
+        EXPECT_EQ(ReadAll(show), edit);
+    }
+}
+
 TEST_F(Recovery, ANewRecordingSavesWhatAnEarlierOneLeftBehind)
 {
     LeaveTempEdit(Input(0, kBytesPerSecond / 2));
