@@ -1,6 +1,7 @@
 // New and insert recordings through the File device: what was captured is what the Edit
 // holds, after the mono fold, the gain control or the software mix where they are on.
 #include <filesystem>
+#include <functional>
 
 #include "audio/audio_devices.h"
 #include "audio/gain_control.h"
@@ -10,6 +11,7 @@
 #include "editing_test_support.h"
 #include "library/edit_map.h"
 #include "library/library_account.h"
+#include "library/new_edits.h"
 #include "recording/capture_drain.h"
 #include "recording/recorder.h"
 #include "recording_test_support.h"
@@ -103,6 +105,55 @@ TEST_F(NewRecording, TakesItsTitleFromThePersonOrFallsBackToADatedOne)
     const std::string title = std::filesystem::path(shell.recordedPath).stem().string();
     EXPECT_TRUE(title.starts_with("Recording 20")) << title;
     EXPECT_EQ(Render(shell.recordedPath), Input(kBytesPerSecond / 2, kBytesPerSecond / 2));
+}
+
+/** The editor a New command loads its Edit into; these tests only see it refused. */
+class NoEditor : public EditorSlot
+{
+public:
+    bool OpenInEditor(const std::string&, int&) override { return false; }
+    void CloseEditor() override {}
+    std::string ActivePath() const override { return {}; }
+};
+
+TEST_F(NewRecording, NewEditsLeaveTheTemporaryEditOfTheRecordingAlone)
+{
+    const std::string source = EditPath("Source");
+    ASSERT_TRUE(MakeEdit(source, {2, kRate, 16}, kBytesPerSecond, kBytesPerSecond));
+    Account account;
+    ASSERT_TRUE(ActiveAccount(account));
+    const struct
+    {
+        const char* name;
+        std::function<bool()> run;
+    } commands[] = {
+        {"New",
+         [&] {
+             NoEditor editor;
+             return NewEmptyEdit(editor, account);
+         }},
+        {"New File from Selection",
+         [&] {
+             EditView view(2);
+             view.OpenView(source, true);
+             view.leftMark = 0;
+             view.rightMark = kBytesPerSecond / 2;
+             return NewEdit(view, account, true);
+         }},
+    };
+    Recorder().presetTitle = "Take";
+    RecordCommand();
+    ASSERT_EQ(CurrentRecordingKind(), kNewRecording);
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.name);
+        RecordBytes(kBytesPerSecond / 4);
+        messages.ScriptText(command.name);
+        EXPECT_FALSE(command.run());
+        EXPECT_FALSE(FileExists(EditPath(command.name)));
+    }
+    RecordBytes(kBytesPerSecond / 4);
+    StopRecording();
+    EXPECT_EQ(Render(EditPath("Take")), Input(0, 3 * kBytesPerSecond / 4));
 }
 
 struct PathCase
