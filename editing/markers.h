@@ -35,8 +35,13 @@ struct PendingMarkers
 {
     std::mutex lock;
     std::vector<EditRecord> records;
+    /** Markers dropped while recording whose name is still being asked for. */
+    int beingNamed = 0;
 };
 PendingMarkers& ThePendingMarkers();
+/** Whether a marker dropped while recording still waits for its name: the recording must
+    not be committed before it has it. */
+bool MarkerNamesPending();
 
 /** One row of the Markers window. */
 struct MarkerRow

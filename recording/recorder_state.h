@@ -53,6 +53,8 @@ struct RecorderState
     std::string presetTitle;
     /** The stop request for a reached limit has gone out (once per recording). */
     bool limitPosted = false;
+    /** A stop came while a marker was being named: asked for again once it has its name. */
+    bool stopHeld = false;
 
     // What the limits are measured against; tests scale them down.
     uint64_t reserveBytes = kRecordingReserveBytes;

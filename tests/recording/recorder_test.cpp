@@ -250,6 +250,25 @@ TEST_F(NewRecording, StopWhilePausedSavesTheRecording)
     EXPECT_EQ(Render(EditPath("Stopped while paused")), Input(0, kBytesPerSecond / 4));
 }
 
+TEST_F(NewRecording, APauseWhoseDrainEndsTheRecordingLeavesNothingPaused)
+{
+    RecordCommand();
+    RecordBytes(kBytesPerSecond / 4);
+    ASSERT_EQ(AudioEngine().captureDevice->Pump(kRate / 10), kAudioOk); // not yet drained
+    Recorder().file->EditClose(); // the file can no longer be written
+    SetRecordingPaused(true);
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    EXPECT_FALSE(main->recordPaused);
+    EXPECT_FALSE(Transport().paused);
+
+    Recorder().presetTitle = "Next";
+    RecordCommand();
+    EXPECT_EQ(CurrentRecordingKind(), kNewRecording) << "record starts afresh, nothing to resume";
+    RecordBytes(kBytesPerSecond / 4);
+    StopRecording();
+    EXPECT_EQ(Render(EditPath("Next")).size(), kBytesPerSecond / 4);
+}
+
 TEST_F(NewRecording, FollowsTheNotificationSegmentsWhenPositionsCannotBeRead)
 {
     AudioEngine().needsCaptureNotify = true;
@@ -401,6 +420,35 @@ TEST_F(InsertRecording, MarkersDroppedWhileRecordingLandInsideTheInsertedAudio)
     ASSERT_EQ(view.markers.size(), 1u);
     EXPECT_EQ(view.markers[0].position, cue + kBytesPerSecond / 4);
     EXPECT_EQ(MarkerRows(editor).at(0).name, "Guest arrives");
+}
+
+TEST_F(InsertRecording, AMarkerBeingNamedWhenTheLimitStopsTheRecordingKeepsItsName)
+{
+    RecordingHost host;
+    Editor editor{main->reader.get(), &host};
+    InsertRecordCommand();
+    RecordBytes(kBytesPerSecond / 4);
+    {
+        // The name box keeps the loop running: the stop of a reached limit arrives in it.
+        class StopArrivesWhileNaming : public ScopedRecordingSink
+        {
+        public:
+            std::optional<std::string> PromptText(const std::string&, const std::string&,
+                                                  const std::string&) override
+            {
+                StopRecording();
+                return "Limit reached";
+            }
+        } naming;
+        ASSERT_TRUE(DropMarker(editor));
+    }
+    EXPECT_EQ(CurrentRecordingKind(), kInsertRecording) << "the stop waits for the name";
+    EXPECT_TRUE(RecordingLimitReached());
+    EXPECT_EQ(shell.stopRequests, 1) << "the stop is asked for again once the name is in";
+    StopRecording();
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    ASSERT_EQ(main->reader->markers.size(), 1u);
+    EXPECT_EQ(MarkerRows(editor).at(0).name, "Limit reached");
 }
 
 TEST_F(InsertRecording, AbandonLeavesTheEditAsItWas)
