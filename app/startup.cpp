@@ -71,6 +71,13 @@ public:
     void RefreshDisplays(bool) override { studio_.RefreshDisplays(); }
     void UpdateTitle() override { window_.ShowActiveEdit(); }
     void PostStopRecording() override { window_.PostProgramMessage(kMsgStopRecordingAtLimit); }
+    // The drain runs in the audio service's timer, which a box opened there would hold up:
+    // the box opens from the loop, where the service goes on under it.
+    void ShowCaptureGap(const std::string& text) override
+    {
+        QMetaObject::invokeMethod(
+            &window_, [text] { MessageDialog(kCaptureGapTitle, text); }, Qt::QueuedConnection);
+    }
 
 private:
     Studio& studio_;

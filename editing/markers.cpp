@@ -192,6 +192,23 @@ bool DropMarker(Editor& editor)
     return ok;
 }
 
+void HoldRecordingMarker(uint64_t position, const std::string& name)
+{
+    PendingMarkers& pending = ThePendingMarkers();
+    std::lock_guard guard(pending.lock);
+    // Ids of recorded markers come from the clock; two in the same millisecond must differ.
+    uint32_t id = TickCount();
+    for (bool taken = true; taken;) {
+        taken = false;
+        for (const EditRecord& record : pending.records)
+            if (record.segment.MarkerId() == id) {
+                taken = true;
+                ++id;
+            }
+    }
+    pending.records.push_back(MarkerRecord(position, id, name));
+}
+
 bool CommitPendingMarkers(EditView& view, uint64_t offset)
 {
     std::vector<EditRecord> records;

@@ -53,20 +53,23 @@ uint64_t StartingFreeSpace()
 bool StartCapture(AudioStream& main, const AudioFormat& format)
 {
     AudioEngineState& engine = AudioEngine();
+    RecorderState& recorder = Recorder();
     if (!engine.audioEnabled || !main.AllocateRecentAudio(format.avgBytesPerSec)) return false;
-    if (CreateRecordBuffer(kRecordBufferSeconds, format) != 0 || !engine.captureBuffer ||
-        engine.captureBuffer->Start(true) != kAudioOk) {
+    recorder.flusher = std::make_unique<BackgroundFlush>(recorder.file->path);
+    if (!recorder.flusher->Running() || CreateRecordBuffer(kRecordBufferSeconds, format) != 0 ||
+        !engine.captureBuffer || engine.captureBuffer->Start(true) != kAudioOk) {
         ReleaseRecordBuffer();
+        recorder.flusher.reset();
         main.FreeRecentAudio();
         return false;
     }
     AgcInit(format.sampleRate, format.channels, format.bitsPerSample);
-    RecorderState& recorder = Recorder();
     recorder.totalRecorded = 0;
     recorder.flushedTotal = 0;
     recorder.displayCalls = 0;
     recorder.limitPosted = false;
     recorder.stopHeld = false;
+    recorder.gapReported = false;
     main.recording = true;
     return main.State() == kStateRecording;
 }
@@ -81,6 +84,7 @@ bool StopCapture(AudioStream& main)
         stopped = engine.captureBuffer->Stop() == kAudioOk;
         DrainStoppedCapture();
     }
+    Recorder().flusher.reset(); // after the flush under way; the stop's own flush follows
     ReleaseRecordBuffer();
     main.recording = false;
     main.recordPaused = false;
@@ -393,8 +397,8 @@ void SetRecordingPaused(bool paused)
     if (paused && !main->recordPaused) WriteRecordedData();
     const bool recording = main && main->recording;
     if (paused && !recording) return;
-    if (paused && recorder.file) {
-        recorder.file->EditFlush();
+    if (paused && recorder.flusher) {
+        recorder.flusher->Request();
         recorder.flushedTotal = recorder.totalRecorded;
     }
     Transport().paused = paused;
