@@ -238,11 +238,16 @@ bool MainWindow::LibraryCommand(int command)
     Account account;
     const bool haveAccount = studio_.CurrentAccount(account);
     switch (command) {
+    // Both go through the temporary Edit: a recording waiting there is saved first.
     case kCmdNew:
-        if (haveAccount) NewEmptyEdit(studio_, account);
+        if (!haveAccount) break;
+        studio_.Recorder().RecoverInterrupted();
+        NewEmptyEdit(studio_, account);
         break;
     case kCmdNewFromSelection:
-        if (haveAccount && studio_.View()) NewEdit(*studio_.View(), account, true);
+        if (!haveAccount || !studio_.View()) break;
+        studio_.Recorder().RecoverInterrupted();
+        NewEdit(*studio_.View(), account, true);
         break;
     case kCmdOpenFromLibrary: {
         if (!haveAccount) break;

@@ -71,6 +71,13 @@ public:
     void RefreshDisplays(bool) override { studio_.RefreshDisplays(); }
     void UpdateTitle() override { window_.ShowActiveEdit(); }
     void PostStopRecording() override { window_.PostProgramMessage(kMsgStopRecordingAtLimit); }
+    // The drain runs in the audio service's timer, which a box opened there would hold up:
+    // the box opens from the loop, where the service goes on under it.
+    void ShowCaptureGap(const std::string& text) override
+    {
+        QMetaObject::invokeMethod(
+            &window_, [text] { MessageDialog(kCaptureGapTitle, text); }, Qt::QueuedConnection);
+    }
 
 private:
     Studio& studio_;
@@ -173,8 +180,8 @@ Program::Started Program::Start()
     return Started::Running;
 }
 
-// The first turn of the loop: the user's preferences, the Edit open when the program last
-// closed, and recordings a crash left behind.
+// The first turn of the loop: the user's preferences, recordings a crash left behind, and
+// the Edit open when the program last closed.
 void Program::FirstPass()
 {
     if (firstPassDone_ || !running_) return;
@@ -187,13 +194,15 @@ void Program::FirstPass()
     AgcLoadSettings();
     const AudioFormat& format = AudioEngine().recordingFormat;
     AgcInit(format.sampleRate, format.channels, format.bitsPerSample);
+    // Recovery first: an insert recording cut short lives in an Edit that may well be the
+    // last one open, and the editor would hold it locked against the recovery.
+    studio.Recorder().RecoverInterrupted();
     std::string last;
     if (ReadSettingText(kSettingTwoAttempts, kProductKey, "LastOpenFile", last, kSettingPathSize) &&
         last.size() > 1 && ::access(last.c_str(), F_OK) == 0) {
         int error = 0;
         studio.OpenInEditor(last, error);
     }
-    studio.Recorder().RecoverInterrupted();
     window_->ShowActiveEdit();
     studio.RefreshDisplays();
 }

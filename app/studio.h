@@ -29,7 +29,8 @@ public:
     /** The recording reached its length limit, or the program closes: the recording under
         way is stopped as its own command would, and saved. */
     virtual void StopAtLimit() {}
-    /** Start-up: brings back recordings a crash interrupted. */
+    /** Brings back recordings a crash or a failed save left behind: at start-up, and before
+        the temporary Edit is made anew. */
     virtual void RecoverInterrupted() {}
     /** The mono-mix recording switch. */
     virtual void SetMonoMix(bool on) { monoMix_ = on; }

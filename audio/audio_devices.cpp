@@ -468,6 +468,7 @@ int CreateRecordBuffer(uint32_t seconds, const AudioFormat& format)
     }
     engine.recordBufferBytes = bytes;
     engine.captureReadOffset = 0;
+    engine.captureReadTotal = 0;
     engine.captureSecondOffset = 0;
     if (engine.needsCaptureNotify) return SetupCaptureNotifications(pcm.BytesPerSecond(), seconds);
     return kAudioOk;

@@ -82,6 +82,8 @@ struct AudioEngineState
     std::unique_ptr<CaptureBuffer> captureBuffer;
     uint32_t recordBufferBytes = 0;
     uint32_t captureReadOffset = 0;
+    /** Bytes taken from the capture buffer since it was made, against its CapturedBytes. */
+    uint64_t captureReadTotal = 0;
     uint32_t captureSecondOffset = 0;
 
     // Choices.

@@ -10,6 +10,7 @@
 #include "library/library_moves.h"
 #include "library/new_edits.h"
 #include "library/view_editor.h"
+#include "recording/recording_recovery.h"
 #include "settings/path_checks.h"
 #include "settings/storage.h"
 
@@ -111,6 +112,7 @@ int LibraryCommand(const std::vector<std::string>& words)
     } else if (action == "rebuild") {
         ok = RebuildDatabaseFiles(account.location);
     } else if (action == "new") {
+        RecoverLeftoverTempEdit(); // a recording waiting in the temporary Edit is saved first
         messages.AnswerNextPrompt(names[0]);
         ok = NewEmptyEdit(editor, account);
     } else if (action == "rename") {
@@ -130,6 +132,7 @@ int LibraryCommand(const std::vector<std::string>& words)
         if (ok && from && to && *from < *to && *to <= editor.view.length) {
             editor.view.leftMark = *from / editor.view.blockAlign * editor.view.blockAlign;
             editor.view.rightMark = *to / editor.view.blockAlign * editor.view.blockAlign;
+            RecoverLeftoverTempEdit();
             messages.AnswerNextPrompt(names[1]);
             ok = NewEdit(editor.view, account, true);
         } else if (ok) {

@@ -50,6 +50,13 @@ PendingMarkers& ThePendingMarkers()
     return pending;
 }
 
+bool MarkerNamesPending()
+{
+    PendingMarkers& pending = ThePendingMarkers();
+    std::lock_guard guard(pending.lock);
+    return pending.beingNamed > 0;
+}
+
 std::string MarkerTimeText(uint64_t position, uint32_t bytesPerSecond)
 {
     const uint64_t cs = bytesPerSecond ? position * 100 / bytesPerSecond : 0;
@@ -157,12 +164,14 @@ bool DropMarker(Editor& editor)
         std::lock_guard guard(pending.lock);
         pending.records.push_back(record);
         slot = pending.records.size() - 1;
+        if (recording) ++pending.beingNamed;
     }
     // The name is asked for with audio running: the program's dialog keeps servicing it.
     std::optional<std::string> name = PromptText(kProgramName, kMarkerNameLabel);
     EditRecord named;
     {
         std::lock_guard guard(pending.lock);
+        if (recording) --pending.beingNamed;
         if (slot >= pending.records.size()) return false; // committed meanwhile
         EditRecord& held = pending.records[slot];
         if (name) {
@@ -181,6 +190,23 @@ bool DropMarker(Editor& editor)
     }
     host.RefreshDisplays();
     return ok;
+}
+
+void HoldRecordingMarker(uint64_t position, const std::string& name)
+{
+    PendingMarkers& pending = ThePendingMarkers();
+    std::lock_guard guard(pending.lock);
+    // Ids of recorded markers come from the clock; two in the same millisecond must differ.
+    uint32_t id = TickCount();
+    for (bool taken = true; taken;) {
+        taken = false;
+        for (const EditRecord& record : pending.records)
+            if (record.segment.MarkerId() == id) {
+                taken = true;
+                ++id;
+            }
+    }
+    pending.records.push_back(MarkerRecord(position, id, name));
 }
 
 bool CommitPendingMarkers(EditView& view, uint64_t offset)

@@ -25,6 +25,9 @@ bool DeleteMarker(Editor& editor, size_t index);
 /** The marker key while recording or playing (otherwise nothing): a marker at the bytes
     recorded so far, or at the cue line. Audio keeps running while its name is asked for. */
 bool DropMarker(Editor& editor);
+/** A marker the recording sets itself, already named, at `position` (bytes recorded so
+    far): held and committed with the recording as a dropped marker is. Any thread. */
+void HoldRecordingMarker(uint64_t position, const std::string& name);
 /** After an insert recording at rendered position `offset`: turns every confirmed pending
     marker into a step at its place in the recording. True when all were pushed. */
 bool CommitPendingMarkers(EditView& view, uint64_t offset);
@@ -35,8 +38,13 @@ struct PendingMarkers
 {
     std::mutex lock;
     std::vector<EditRecord> records;
+    /** Markers dropped while recording whose name is still being asked for. */
+    int beingNamed = 0;
 };
 PendingMarkers& ThePendingMarkers();
+/** Whether a marker dropped while recording still waits for its name: the recording must
+    not be committed before it has it. */
+bool MarkerNamesPending();
 
 /** One row of the Markers window. */
 struct MarkerRow

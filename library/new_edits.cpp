@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "audio/default_formats.h"
@@ -38,11 +40,29 @@ std::string DefaultEditTitle()
     return title.empty() ? "Untitled" : title;
 }
 
+namespace {
+
+/** Deletes an old temporary Edit unless it is still wanted: one that is open (a recording
+    is being written into it) or that holds audio (a recording waiting to be saved). */
+bool ClearOldTempEdit(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    struct stat info{};
+    bool cleared = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &info) == 0 &&
+                   uint64_t(info.st_size) <= kDataOffset;
+    // Unlinked while locked, so that no recording can take it up in between.
+    cleared = cleared && ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return cleared;
+}
+
+} // namespace
+
 std::unique_ptr<EditFile> MakeTempEdit(std::string& path)
 {
     path = TempEditPath();
-    if (path.empty()) return nullptr;
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return nullptr;
+    if (path.empty() || !ClearOldTempEdit(path)) return nullptr;
     auto edit = std::make_unique<EditFile>();
     AudioFormat format = RecordingFormat();
     edit->channels = format.channels;
@@ -154,9 +174,8 @@ bool NewEmptyEdit(EditorSlot& editor, const Account& account)
 {
     std::string tempPath;
     std::unique_ptr<EditFile> edit = MakeTempEdit(tempPath);
-    if (!edit) return false;
-    if (!edit->EditOpen(tempPath, true, false)) {
-        ::unlink(tempPath.c_str());
+    if (!edit || !edit->EditOpen(tempPath, true, false)) {
+        if (edit) ::unlink(tempPath.c_str());
         ReportError("NewEdit: Unable to create new Edit file.");
         return false;
     }

@@ -21,8 +21,9 @@ AudioFormat RecordingFormat();
     is empty. */
 std::string DefaultEditTitle();
 /** Deletes any old temporary Edit and returns a new, unopened EditFile in the recording
-    format; `path` receives the temporary path. Null when the old file cannot be deleted or
-    the storage folder is not known. */
+    format; `path` receives the temporary path. Null when the storage folder is not known or
+    the old file cannot or must not be deleted: it is open (a recording goes into it) or
+    holds audio (a recording the recovery has yet to save). */
 std::unique_ptr<EditFile> MakeTempEdit(std::string& path);
 
 /** Asks for the title of a new Edit until it is a valid title not used in `account`. False

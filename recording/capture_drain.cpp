@@ -1,7 +1,9 @@
 #include "recording/capture_drain.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "audio/audio_devices.h"
@@ -11,6 +13,7 @@
 #include "audio/record_mix.h"
 #include "audio/transport.h"
 #include "base/interaction.h"
+#include "editing/markers.h"
 #include "recording/recorder.h"
 #include "recording/recorder_shell.h"
 #include "recording/recorder_state.h"
@@ -152,7 +155,45 @@ bool ProcessCaptured(AudioEngineState& engine, AudioStream& main, uint32_t posit
     engine.captureBuffer->Unlock(regions);
     if (write) recorder.totalRecorded += uint64_t(n);
     engine.captureReadOffset = uint32_t((engine.captureReadOffset + uint64_t(n)) % engine.recordBufferBytes);
+    engine.captureReadTotal += uint64_t(n);
     return ok;
+}
+
+/** When the loop stalled for as long as the ring holds, the input has come round past the
+    read offset and overwritten what was not taken yet: that is gone. The read offset moves
+    on to half a ring behind the input, clear of its writes, and the bytes skipped are
+    returned (0 when the input is still behind the ring's end). */
+uint64_t SkipOverwrittenInput(AudioEngineState& engine)
+{
+    const uint64_t ring = engine.recordBufferBytes;
+    const uint64_t captured = engine.captureBuffer->CapturedBytes();
+    if (captured - engine.captureReadTotal < ring) return 0;
+    const uint32_t align = std::max<uint32_t>(engine.captureBuffer->Format().BlockAlign(), 1);
+    uint64_t resume = captured - ring / 2;
+    resume -= resume % align;
+    const uint64_t lost = resume - engine.captureReadTotal;
+    engine.captureReadTotal = resume;
+    engine.captureReadOffset = uint32_t(resume % ring);
+    return lost;
+}
+
+/** Input lost during a recording is never a silent jump: a marker names the gap where it
+    falls in the recording, and the person is told (once a recording). */
+void MarkGap(uint64_t lost, uint32_t bytesPerSecond)
+{
+    RecorderState& recorder = Recorder();
+    const uint64_t hundredths = bytesPerSecond ? lost * 100 / bytesPerSecond : 0;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%llu.%02llu", static_cast<unsigned long long>(hundredths / 100),
+                  static_cast<unsigned long long>(hundredths % 100));
+    const std::string name = std::string("Gap: ") + seconds + " s lost";
+    HoldRecordingMarker(recorder.totalRecorded, name);
+    if (recorder.gapReported) return;
+    recorder.gapReported = true;
+    TheRecorderShell().ShowCaptureGap(
+        std::string("The recording fell behind the input and ") + seconds +
+        " seconds of audio are missing from it.  A marker named \"" + name +
+        "\" marks the place, and any later gap in this recording gets a marker of its own.");
 }
 
 /** A failed capture or write: an insert recording is abandoned, a new one saved as far as it
@@ -176,6 +217,8 @@ int Drain(bool onlyWhatIsLeft)
     if (!engine.audioEnabled) return -1;
     if (!engine.captureBuffer || engine.recordBufferBytes == 0) return kAudioNotOpen;
 
+    if (const uint64_t lost = SkipOverwrittenInput(engine))
+        MarkGap(lost, engine.captureBuffer->Format().BytesPerSecond());
     uint32_t position = 0;
     int failure = 0;
     switch (CapturePosition(engine, position, failure)) {
@@ -190,10 +233,16 @@ int Drain(bool onlyWhatIsLeft)
         return onlyWhatIsLeft ? -1 : AbandonRecording(uint32_t(-1));
 
     RecorderState& recorder = Recorder();
-    const uint64_t flushEvery = uint64_t(kFlushIntervalSeconds) * engine.captureBuffer->Format().BytesPerSecond();
-    if (recorder.file && recorder.totalRecorded - recorder.flushedTotal >= flushEvery) {
-        if (recorder.file->EditFlush() != 0 && !onlyWhatIsLeft) return AbandonRecording(uint32_t(-1));
-        recorder.flushedTotal = recorder.totalRecorded;
+    if (recorder.flusher && recorder.file) {
+        if (const int error = recorder.flusher->Failure(); error != 0 && !onlyWhatIsLeft) {
+            ReportError("EditWrite: Error (%d) writing file %s.", error, recorder.file->title.c_str());
+            return AbandonRecording(uint32_t(-1));
+        }
+        const uint64_t flushEvery = uint64_t(kFlushIntervalSeconds) * engine.captureBuffer->Format().BytesPerSecond();
+        if (recorder.totalRecorded - recorder.flushedTotal >= flushEvery) {
+            recorder.flusher->Request();
+            recorder.flushedTotal = recorder.totalRecorded;
+        }
     }
     if (!onlyWhatIsLeft)
         TheRecorderShell().RefreshDisplays(++recorder.displayCalls % kDisplayRefreshEvery == 0);
@@ -225,6 +274,7 @@ void MonitorInput()
     const bool paused = Recorder().kind != kNotRecording && main && main->recordPaused;
     if (!main || !(Transport().recordingArmed || paused)) return;
     if (!engine.audioEnabled || !engine.captureBuffer || engine.recordBufferBytes == 0) return;
+    SkipOverwrittenInput(engine); // nothing is recorded: the meters just go on from there
     uint32_t position = 0;
     int failure = 0;
     if (CapturePosition(engine, position, failure) != Probe::Position) return;

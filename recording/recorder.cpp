@@ -53,19 +53,23 @@ uint64_t StartingFreeSpace()
 bool StartCapture(AudioStream& main, const AudioFormat& format)
 {
     AudioEngineState& engine = AudioEngine();
+    RecorderState& recorder = Recorder();
     if (!engine.audioEnabled || !main.AllocateRecentAudio(format.avgBytesPerSec)) return false;
-    if (CreateRecordBuffer(kRecordBufferSeconds, format) != 0 || !engine.captureBuffer ||
-        engine.captureBuffer->Start(true) != kAudioOk) {
+    recorder.flusher = std::make_unique<BackgroundFlush>(recorder.file->path);
+    if (!recorder.flusher->Running() || CreateRecordBuffer(kRecordBufferSeconds, format) != 0 ||
+        !engine.captureBuffer || engine.captureBuffer->Start(true) != kAudioOk) {
         ReleaseRecordBuffer();
+        recorder.flusher.reset();
         main.FreeRecentAudio();
         return false;
     }
     AgcInit(format.sampleRate, format.channels, format.bitsPerSample);
-    RecorderState& recorder = Recorder();
     recorder.totalRecorded = 0;
     recorder.flushedTotal = 0;
     recorder.displayCalls = 0;
     recorder.limitPosted = false;
+    recorder.stopHeld = false;
+    recorder.gapReported = false;
     main.recording = true;
     return main.State() == kStateRecording;
 }
@@ -80,6 +84,7 @@ bool StopCapture(AudioStream& main)
         stopped = engine.captureBuffer->Stop() == kAudioOk;
         DrainStoppedCapture();
     }
+    Recorder().flusher.reset(); // after the flush under way; the stop's own flush follows
     ReleaseRecordBuffer();
     main.recording = false;
     main.recordPaused = false;
@@ -206,7 +211,6 @@ int StopNewRecording(AudioStream& main, bool keepInList)
     bool ok = file.EditEndData(start, end) == 0;
     end = start + (end - start) / align * align; // a failed write may have left part of a frame
     ok = ok && PushBaseStep(file, start, end);
-    TheAudioShell().WaitForMarkerInsertions();
     file.EditClose();
     if (ok) CommitMarkersIntoEdit(recorder.tempPath, 0);
     const std::string path = ok ? SaveRecording(recorder.tempPath, recorder.presetTitle) : std::string();
@@ -287,7 +291,6 @@ int StopInsertRecording(AudioStream& main, bool abandon)
         view.SyncEdit();
     }
     RemoveInsertRecordingNote();
-    TheAudioShell().WaitForMarkerInsertions();
     CommitPendingMarkers(view, recorder.insertPosition);
     if (view.SetCursor(recorder.insertPosition, true) != 0) {
         ReportError("InsertRecord: Unable to render.");
@@ -371,6 +374,12 @@ void StopRecording()
 {
     const int kind = Recorder().kind;
     if (kind == kNotRecording) return;
+    // The stop can come while a marker's name is asked for (the name box keeps the loop
+    // running): the marker belongs to this recording, so the stop waits for its name.
+    if (MarkerNamesPending()) {
+        Recorder().stopHeld = true;
+        return;
+    }
     SetRecordingPaused(false); // a paused recording is stopped, not resumed
     if (kind == kNewRecording)
         RecordCommand();
@@ -382,12 +391,14 @@ void SetRecordingPaused(bool paused)
 {
     AudioStream* main = MainStream();
     RecorderState& recorder = Recorder();
+    if (paused && !(main && main->recording)) return;
+    // Whatever was captured before the pause belongs to the recording. A failing drain ends
+    // the recording, which then has nothing left to pause.
+    if (paused && !main->recordPaused) WriteRecordedData();
     const bool recording = main && main->recording;
     if (paused && !recording) return;
-    // Whatever was captured before the pause belongs to the recording.
-    if (paused && !main->recordPaused) WriteRecordedData();
-    if (paused && recorder.file) {
-        recorder.file->EditFlush();
+    if (paused && recorder.flusher) {
+        recorder.flusher->Request();
         recorder.flushedTotal = recorder.totalRecorded;
     }
     Transport().paused = paused;
@@ -405,9 +416,11 @@ bool RecordingLimitReached()
     const bool outOfSpace = recorder.totalRecorded > recorder.freeSpaceLimit;
     const bool tooLong = !recorder.noTimeLimit && bytesPerSecond > 0 &&
                          recorder.totalRecorded * 100 / bytesPerSecond > recorder.timeLimitCentiseconds;
-    if (!outOfSpace && !tooLong) return false;
-    if (!recorder.limitPosted) {
+    const bool heldStopDue = recorder.stopHeld && !MarkerNamesPending();
+    if (!outOfSpace && !tooLong && !heldStopDue) return false;
+    if (!recorder.limitPosted || heldStopDue) {
         recorder.limitPosted = true;
+        recorder.stopHeld = false;
         TheRecorderShell().PostStopRecording();
     }
     return true;

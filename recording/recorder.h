@@ -27,7 +27,8 @@ void RecordCommand();
 void InsertRecordCommand();
 
 /** Stops the recording under way by repeating its own command (the stop key and the
-    stop-recording message). Nothing when not recording. */
+    stop-recording message). Nothing when not recording; held back while a marker dropped
+    in it waits for its name (RecordingLimitReached asks for the stop again after). */
 void StopRecording();
 
 /** The pause command while recording: the capture keeps running for the meters, nothing is
@@ -36,7 +37,8 @@ void SetRecordingPaused(bool paused);
 
 /** Checked on every waveform redraw while recording: true, and the shell is asked once to
     stop the recording, when the recording has used the free space it started with or has
-    run for longer than the time limit without "NoRecordLimit". */
+    run for longer than the time limit without "NoRecordLimit"; also when a stop held back
+    while a marker was being named is due (asked for once more). */
 bool RecordingLimitReached();
 
 /** 0 none, 1 new recording, 2 insert recording. */

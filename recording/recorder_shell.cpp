@@ -1,6 +1,7 @@
 #include "recording/recorder_shell.h"
 
 #include "audio/audio_stream.h"
+#include "base/interaction.h"
 #include "library/new_edits.h"
 #include "recording/capture_drain.h"
 
@@ -19,6 +20,11 @@ bool RecorderShell::ChooseTitle(const Account& account, std::string& title)
 void RecorderShell::OpenRecordedEdit(const std::string& path)
 {
     if (AudioStream* main = MainStream()) ManagerSetEdit(*main, path);
+}
+
+void RecorderShell::ShowCaptureGap(const std::string& text)
+{
+    MessageDialog(kCaptureGapTitle, text);
 }
 
 RecorderShell& TheRecorderShell()

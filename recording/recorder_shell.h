@@ -32,7 +32,13 @@ public:
     /** A new recording was saved at `path` and becomes the active Edit. The default opens it
         in the main stream. */
     virtual void OpenRecordedEdit(const std::string& path);
+    /** The recording lost input: `text` tells the person so (kCaptureGapTitle). Called from
+        the capture drain; the default shows it there and then, a program with a message loop
+        shows it from the loop. */
+    virtual void ShowCaptureGap(const std::string& text);
 };
+
+inline constexpr const char* kCaptureGapTitle = "Recording Gap";
 
 /** The shell in use; never null. */
 RecorderShell& TheRecorderShell();

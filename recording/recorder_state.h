@@ -4,6 +4,7 @@
 #include <string>
 
 #include "edit/edit_file.h"
+#include "recording/background_flush.h"
 
 namespace tandrel {
 
@@ -47,12 +48,20 @@ struct RecorderState
         because the program drives no hardware mixer. */
     int32_t recordGain = 0x10000;
     bool softwareFader = true;
-    /** Bytes already put on the disk by EditFlush. */
+    /** Puts the recording's audio on the disk, away from the UI thread; null when not
+        recording. */
+    std::unique_ptr<BackgroundFlush> flusher;
+    /** Bytes recorded when the last flush was asked for. */
     uint64_t flushedTotal = 0;
+    /** The person has been told that this recording lost input (once per recording; every
+        gap gets its marker). */
+    bool gapReported = false;
     /** The title the next new recording is saved under without asking; empty: ask. */
     std::string presetTitle;
     /** The stop request for a reached limit has gone out (once per recording). */
     bool limitPosted = false;
+    /** A stop came while a marker was being named: asked for again once it has its name. */
+    bool stopHeld = false;
 
     // What the limits are measured against; tests scale them down.
     uint64_t reserveBytes = kRecordingReserveBytes;

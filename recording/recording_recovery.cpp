@@ -83,9 +83,9 @@ std::string RecoverLeftoverTempEdit()
         return {};
     }
     if (edit.undo.empty()) {
-        if ((complete != edit.EditDataLength() && !edit.EditTruncateData(complete)) ||
-            !PushBaseStep(edit, 0, complete))
-            return {};
+        // Closed as the end of a recording closes it: both size fields written and the data
+        // on the disk, so that the file is a whole WAV before the base step points into it.
+        if (!edit.EditTruncateData(complete) || !PushBaseStep(edit, 0, complete)) return {};
     }
     edit.EditClose();
     return SaveRecovered(path, "Recovered recording");

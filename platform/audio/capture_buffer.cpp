@@ -108,6 +108,7 @@ void CaptureBuffer::Write(const int16_t* samples, uint32_t frames) noexcept
             full = true;
     }
     cursor_.store(full ? 0 : cursor, std::memory_order_release);
+    captured_.store(captured_.load(std::memory_order_relaxed) + advance, std::memory_order_release);
     notifications_.SignalCrossed(start, advance, bytes_);
     if (full) {
         uint32_t capturing = status;

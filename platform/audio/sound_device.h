@@ -261,6 +261,10 @@ class CaptureBuffer
     /** The capture cursor (where the input writes next) and the read cursor (everything
         before it is complete); here they are the same. Either pointer may be null. */
     int GetCurrentPosition(uint32_t* capture, uint32_t* read) const;
+    /** Every byte the input has put into the ring since the buffer was made: a reader that
+        keeps its own total sees from the difference when the input has come round past it
+        (the capture cursor is this total modulo the ring). */
+    uint64_t CapturedBytes() const { return captured_.load(std::memory_order_acquire); }
     /** Access to `bytes` of the ring from `offset`, in one or two pieces; the UI may modify
         the captured bytes in place. Read behind the read cursor only, and Unlock before the
         input comes round again. */
@@ -287,6 +291,7 @@ class CaptureBuffer
     NotificationTable notifications_;
     std::atomic<uint32_t> status_{0};
     std::atomic<uint32_t> cursor_{0};
+    std::atomic<uint64_t> captured_{0};
     std::atomic<uint32_t> unlocks_{0};
 };
 

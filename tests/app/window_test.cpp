@@ -29,7 +29,10 @@
 #include "audio/transport.h"
 #include "base/recording_sink.h"
 #include "library/library_moves.h"
+#include "library/new_edits.h"
 #include "recording/recorder.h"
+#include "recording/recording_journal.h"
+#include "recording/recording_recovery.h"
 #include "settings/settings_store.h"
 #include "settings/storage.h"
 #include "settings/user.h"
@@ -344,6 +347,71 @@ TEST_F(ProgramTest, AnEditThatCannotBeReadIsLeftAsItWas)
         EXPECT_EQ(TheStudio().ActivePath(), "");
         EXPECT_EQ(test::ReadAll(path), before);
     }
+}
+
+// Half a second of audio appended to `edit` and never committed, as a recording the program
+// did not live to finish leaves it.
+void AppendUncommittedAudio(EditFile& edit)
+{
+    const test::Bytes audio = test::Pattern(0, kStereo16.BytesPerSecond() / 2);
+    uint64_t written = 0;
+    ASSERT_EQ(edit.EditBeginData(), 0);
+    ASSERT_EQ(edit.EditWrite(audio.data(), audio.size(), written), 0);
+}
+
+int EditsOfTheAccountStartingWith(const std::string& prefix)
+{
+    Account account;
+    EXPECT_TRUE(ActiveAccount(account));
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(account.Folder()))
+        count += entry.path().filename().string().starts_with(prefix);
+    return count;
+}
+
+TEST_F(ProgramTest, AnInsertRecordingCutShortInTheLastOpenEditIsRecoveredBeforeItReopens)
+{
+    Start();
+    const std::string path = MakeLibraryEdit("Show", 1, kStereo16);
+    Open("Show");
+    program->Shutdown();
+    program.reset();
+    const auto size = std::filesystem::file_size(path);
+    {
+        // The program died in an insert recording: audio appended, the note still there.
+        EditFile edit;
+        ASSERT_TRUE(edit.EditOpen(path, false, false));
+        ASSERT_TRUE(WriteInsertRecordingNote({path, edit.EditDataLength()}));
+        ASSERT_NO_FATAL_FAILURE(AppendUncommittedAudio(edit));
+    }
+
+    Start();
+    EXPECT_EQ(TheStudio().ActivePath(), path);
+    EXPECT_EQ(std::filesystem::file_size(path), size) << "the appended audio is cut off the Edit";
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].title, kRecoveredTitle);
+    EXPECT_EQ(EditsOfTheAccountStartingWith("Recovered insert recording"), 1);
+}
+
+TEST_F(ProgramTest, NewSavesTheRecordingWaitingInTheTemporaryEditFirst)
+{
+    Start();
+    {
+        // A recording whose save failed: its audio is still in the temporary Edit.
+        std::string tempPath;
+        std::unique_ptr<EditFile> edit = MakeTempEdit(tempPath);
+        ASSERT_NE(edit, nullptr);
+        ASSERT_TRUE(edit->EditOpen(tempPath, true, false));
+        ASSERT_NO_FATAL_FAILURE(AppendUncommittedAudio(*edit));
+    }
+    sink.ScriptText("Blank");
+    ASSERT_TRUE(Window().DoCommand(kCmdNew));
+    Account account;
+    ASSERT_TRUE(ActiveAccount(account));
+    EXPECT_TRUE(std::filesystem::exists(account.EditPath("Blank")));
+    ASSERT_FALSE(sink.Messages().empty());
+    EXPECT_EQ(sink.Messages()[0].title, kRecoveredTitle);
+    EXPECT_EQ(EditsOfTheAccountStartingWith("Recovered recording"), 1);
 }
 
 TEST_F(ProgramTest, ASavedWindowSmallerThanTheMinimumOpensAtTheMinimum)

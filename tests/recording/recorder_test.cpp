@@ -1,6 +1,7 @@
 // New and insert recordings through the File device: what was captured is what the Edit
 // holds, after the mono fold, the gain control or the software mix where they are on.
 #include <filesystem>
+#include <functional>
 
 #include "audio/audio_devices.h"
 #include "audio/gain_control.h"
@@ -10,6 +11,7 @@
 #include "editing_test_support.h"
 #include "library/edit_map.h"
 #include "library/library_account.h"
+#include "library/new_edits.h"
 #include "recording/capture_drain.h"
 #include "recording/recorder.h"
 #include "recording_test_support.h"
@@ -105,6 +107,55 @@ TEST_F(NewRecording, TakesItsTitleFromThePersonOrFallsBackToADatedOne)
     EXPECT_EQ(Render(shell.recordedPath), Input(kBytesPerSecond / 2, kBytesPerSecond / 2));
 }
 
+/** The editor a New command loads its Edit into; these tests only see it refused. */
+class NoEditor : public EditorSlot
+{
+public:
+    bool OpenInEditor(const std::string&, int&) override { return false; }
+    void CloseEditor() override {}
+    std::string ActivePath() const override { return {}; }
+};
+
+TEST_F(NewRecording, NewEditsLeaveTheTemporaryEditOfTheRecordingAlone)
+{
+    const std::string source = EditPath("Source");
+    ASSERT_TRUE(MakeEdit(source, {2, kRate, 16}, kBytesPerSecond, kBytesPerSecond));
+    Account account;
+    ASSERT_TRUE(ActiveAccount(account));
+    const struct
+    {
+        const char* name;
+        std::function<bool()> run;
+    } commands[] = {
+        {"New",
+         [&] {
+             NoEditor editor;
+             return NewEmptyEdit(editor, account);
+         }},
+        {"New File from Selection",
+         [&] {
+             EditView view(2);
+             view.OpenView(source, true);
+             view.leftMark = 0;
+             view.rightMark = kBytesPerSecond / 2;
+             return NewEdit(view, account, true);
+         }},
+    };
+    Recorder().presetTitle = "Take";
+    RecordCommand();
+    ASSERT_EQ(CurrentRecordingKind(), kNewRecording);
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.name);
+        RecordBytes(kBytesPerSecond / 4);
+        messages.ScriptText(command.name);
+        EXPECT_FALSE(command.run());
+        EXPECT_FALSE(FileExists(EditPath(command.name)));
+    }
+    RecordBytes(kBytesPerSecond / 4);
+    StopRecording();
+    EXPECT_EQ(Render(EditPath("Take")), Input(0, 3 * kBytesPerSecond / 4));
+}
+
 struct PathCase
 {
     const char* name;
@@ -197,6 +248,25 @@ TEST_F(NewRecording, StopWhilePausedSavesTheRecording)
     StopRecording();
     EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
     EXPECT_EQ(Render(EditPath("Stopped while paused")), Input(0, kBytesPerSecond / 4));
+}
+
+TEST_F(NewRecording, APauseWhoseDrainEndsTheRecordingLeavesNothingPaused)
+{
+    RecordCommand();
+    RecordBytes(kBytesPerSecond / 4);
+    ASSERT_EQ(AudioEngine().captureDevice->Pump(kRate / 10), kAudioOk); // not yet drained
+    Recorder().file->EditClose(); // the file can no longer be written
+    SetRecordingPaused(true);
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    EXPECT_FALSE(main->recordPaused);
+    EXPECT_FALSE(Transport().paused);
+
+    Recorder().presetTitle = "Next";
+    RecordCommand();
+    EXPECT_EQ(CurrentRecordingKind(), kNewRecording) << "record starts afresh, nothing to resume";
+    RecordBytes(kBytesPerSecond / 4);
+    StopRecording();
+    EXPECT_EQ(Render(EditPath("Next")).size(), kBytesPerSecond / 4);
 }
 
 TEST_F(NewRecording, FollowsTheNotificationSegmentsWhenPositionsCannotBeRead)
@@ -350,6 +420,35 @@ TEST_F(InsertRecording, MarkersDroppedWhileRecordingLandInsideTheInsertedAudio)
     ASSERT_EQ(view.markers.size(), 1u);
     EXPECT_EQ(view.markers[0].position, cue + kBytesPerSecond / 4);
     EXPECT_EQ(MarkerRows(editor).at(0).name, "Guest arrives");
+}
+
+TEST_F(InsertRecording, AMarkerBeingNamedWhenTheLimitStopsTheRecordingKeepsItsName)
+{
+    RecordingHost host;
+    Editor editor{main->reader.get(), &host};
+    InsertRecordCommand();
+    RecordBytes(kBytesPerSecond / 4);
+    {
+        // The name box keeps the loop running: the stop of a reached limit arrives in it.
+        class StopArrivesWhileNaming : public ScopedRecordingSink
+        {
+        public:
+            std::optional<std::string> PromptText(const std::string&, const std::string&,
+                                                  const std::string&) override
+            {
+                StopRecording();
+                return "Limit reached";
+            }
+        } naming;
+        ASSERT_TRUE(DropMarker(editor));
+    }
+    EXPECT_EQ(CurrentRecordingKind(), kInsertRecording) << "the stop waits for the name";
+    EXPECT_TRUE(RecordingLimitReached());
+    EXPECT_EQ(shell.stopRequests, 1) << "the stop is asked for again once the name is in";
+    StopRecording();
+    EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
+    ASSERT_EQ(main->reader->markers.size(), 1u);
+    EXPECT_EQ(MarkerRows(editor).at(0).name, "Limit reached");
 }
 
 TEST_F(InsertRecording, AbandonLeavesTheEditAsItWas)

@@ -47,23 +47,37 @@ protected:
     std::string NotePath() const { return library + "/KD4InsertRecording.txt"; }
 };
 
-TEST_F(Recovery, SavesANewRecordingCutShortAsAnEditOfCompleteFrames)
+TEST_F(Recovery, SavesANewRecordingCutShortAsAWholeEditOfCompleteFrames)
 {
-    Bytes data = Input(0, kBytesPerSecond);
-    data.insert(data.end(), {1, 2, 3}); // the write of the last frame never finished
-    LeaveTempEdit(data);
+    const struct
+    {
+        const char* name;
+        Bytes torn; // the last frame's write that never finished
+    } cases[] = {{"ends on a frame", {}}, {"ends inside a frame", {1, 2, 3}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.Clear();
+        Bytes data = Input(0, kBytesPerSecond);
+        data.insert(data.end(), c.torn.begin(), c.torn.end());
+        LeaveTempEdit(data);
 
-    const std::vector<std::string> made = RecoverInterruptedRecordings();
-    ASSERT_EQ(made.size(), 1u);
-    EXPECT_EQ(Render(made[0]), Input(0, kBytesPerSecond));
-    EXPECT_FALSE(FileExists(TempEdit()));
-    const std::string title = fs::path(made[0]).stem().string();
-    EXPECT_TRUE(title.starts_with("Recovered recording ")) << title;
-    ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_EQ(messages.Messages()[0].title, kRecoveredTitle);
-    EXPECT_NE(messages.Messages()[0].text.find("\"" + title + "\""), std::string::npos);
+        const std::vector<std::string> made = RecoverInterruptedRecordings();
+        ASSERT_EQ(made.size(), 1u);
+        EXPECT_EQ(Render(made[0]), Input(0, kBytesPerSecond));
+        EXPECT_FALSE(FileExists(TempEdit()));
+        // Other programs read it as a WAV of exactly the recovered audio.
+        const Bytes file = ReadAll(made[0]);
+        EXPECT_EQ(file.size(), kAtData + kBytesPerSecond);
+        EXPECT_EQ(Le32(file, 4), file.size() - 8) << "RIFF size";
+        EXPECT_EQ(Le32(file, kAtDataSize), kBytesPerSecond) << "data chunk size";
+        const std::string title = fs::path(made[0]).stem().string();
+        EXPECT_TRUE(title.starts_with("Recovered recording ")) << title;
+        ASSERT_EQ(messages.Messages().size(), 1u);
+        EXPECT_EQ(messages.Messages()[0].title, kRecoveredTitle);
+        EXPECT_NE(messages.Messages()[0].text.find("\"" + title + "\""), std::string::npos);
 
-    EXPECT_TRUE(RecoverInterruptedRecordings().empty()) << "nothing is recovered twice";
+        EXPECT_TRUE(RecoverInterruptedRecordings().empty()) << "nothing is recovered twice";
+    }
 }
 
 TEST_F(Recovery, LeavesATemporaryEditWithoutAudioOrInUseAlone)
