@@ -168,13 +168,25 @@ int AbandonRecording(int code)
     return code;
 }
 
+/** The capture ring went away under a recording (the devices were closed): nothing more
+    can come in, so the recording is stopped and saved as far as it got, and the person is
+    told, rather than showing RECORDING over a capture that no longer runs. */
+int LostCapture()
+{
+    if (Recorder().kind == kNotRecording) return kAudioNotOpen;
+    StopRecording();
+    ReportError("WriteRecordedData generated error %x, aborting.", unsigned(kAudioNotOpen));
+    return kAudioNotOpen;
+}
+
 int Drain(bool onlyWhatIsLeft)
 {
     AudioStream* main = MainStream();
     AudioEngineState& engine = AudioEngine();
     if (!main) return kAudioNotOpen;
     if (!engine.audioEnabled) return -1;
-    if (!engine.captureBuffer || engine.recordBufferBytes == 0) return kAudioNotOpen;
+    if (!engine.captureBuffer || engine.recordBufferBytes == 0)
+        return onlyWhatIsLeft ? kAudioNotOpen : LostCapture();
 
     uint32_t position = 0;
     int failure = 0;

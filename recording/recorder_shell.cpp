@@ -3,6 +3,7 @@
 #include "audio/audio_stream.h"
 #include "library/new_edits.h"
 #include "recording/capture_drain.h"
+#include "recording/recorder.h"
 
 namespace tandrel {
 
@@ -39,6 +40,11 @@ void RecorderAudioShell::WriteRecordedData()
 void RecorderAudioShell::MonitorInput()
 {
     tandrel::MonitorInput();
+}
+
+void RecorderAudioShell::CheckRecordingLimits()
+{
+    RecordingLimitReached();
 }
 
 } // namespace tandrel
