@@ -184,7 +184,8 @@ int Drain(bool onlyWhatIsLeft)
     AudioStream* main = MainStream();
     AudioEngineState& engine = AudioEngine();
     if (!main) return kAudioNotOpen;
-    if (!engine.audioEnabled) return -1;
+    // Audio switched off ends the recording: what the stopped capture holds is still its own.
+    if (!engine.audioEnabled && !onlyWhatIsLeft) return -1;
     if (!engine.captureBuffer || engine.recordBufferBytes == 0)
         return onlyWhatIsLeft ? kAudioNotOpen : LostCapture();
 

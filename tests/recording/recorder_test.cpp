@@ -301,14 +301,26 @@ struct DeviceLossCase
     const char* name;
     void (*loseDevices)();
     bool reported;
+    uint32_t undrained; // frames captured since the last drain, kept when the capture is there
+    bool audioOn;       // afterwards
 };
 
 TEST_F(NewRecording, IsSavedWhenTheDevicesGoAndTheInputIsMonitoredAgain)
 {
     const DeviceLossCase cases[] = {
-        {"the capture ring is gone", [] { ReleaseRecordBuffer(); WriteRecordedData(); }, true},
-        {"Audio Devices applies another device",
-         [] { ApplyAudioDevicesChange({.deviceChanged = true}); }, false},
+        {"the capture ring is gone", [] { ReleaseRecordBuffer(); WriteRecordedData(); }, true, 0, true},
+        {"Audio Devices turns audio off",
+         [] {
+             SetAudioDevicesPresenter([](AudioDevicesDialog& dialog) {
+                 dialog.SetAudioOff(true);
+                 return true;
+             });
+             ShowAudioDevicesDialog(false);
+             SetAudioDevicesPresenter({});
+         },
+         false, kRate / 10, false},
+        {"Audio Devices applies another device", [] { ApplyAudioDevicesChange({.deviceChanged = true}); },
+         false, kRate / 10, true},
     };
     uint64_t consumed = 0;
     for (const DeviceLossCase& c : cases) {
@@ -317,14 +329,24 @@ TEST_F(NewRecording, IsSavedWhenTheDevicesGoAndTheInputIsMonitoredAgain)
         RecordCommand();
         ASSERT_EQ(CurrentRecordingKind(), kNewRecording);
         RecordBytes(kBytesPerSecond / 2);
+        if (c.undrained) {
+            ASSERT_EQ(AudioEngine().captureDevice->Pump(c.undrained), kAudioOk);
+        }
         messages.Clear();
         c.loseDevices();
         EXPECT_EQ(CurrentRecordingKind(), kNotRecording);
-        EXPECT_EQ(Render(EditPath(c.name)), Input(consumed, kBytesPerSecond / 2));
+        const uint64_t recorded = kBytesPerSecond / 2 + uint64_t(c.undrained) * kFrameBytes;
+        EXPECT_EQ(Render(EditPath(c.name)), Input(consumed, recorded));
         EXPECT_EQ(messages.Messages().size(), c.reported ? 1u : 0u);
-        consumed += kBytesPerSecond / 2;
+        consumed += recorded;
 
-        ASSERT_TRUE(Transport().recordingArmed);
+        EXPECT_TRUE(Transport().recordingArmed);
+        if (!c.audioOn) {
+            // Audio on again, the input read from its start.
+            OpenEngine("file:in=" + dir.File("input.wav") + ",out=" + dir.File("output.wav") + ",fast");
+            consumed = 0;
+            continue;
+        }
         const uint64_t heard = main->recentAudioWritten;
         PumpUnrecorded(kRate / 10);
         EXPECT_EQ(main->recentAudioWritten, heard + kBytesPerSecond / 10) << "the monitor hears the input";

@@ -78,8 +78,8 @@ void RecordingTest::OpenEngine(const std::string& choice)
     EnsureAudioBackend();
     EnumerateAudioDevices();
     ASSERT_TRUE(ChooseAudioDevices());
-    ASSERT_EQ(InitDirectSound(AudioEngine().recordingFormat, false), 0);
     AudioEngine().audioEnabled = true;
+    ASSERT_EQ(InitDirectSound(AudioEngine().recordingFormat, false), 0);
 }
 
 void RecordingTest::RecordBytes(uint64_t bytes)
