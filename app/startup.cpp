@@ -145,9 +145,6 @@ Program::Started Program::Start()
     hooks.setMainTargetFrequency = [&studio](uint32_t hz) {
         if (AudioStream* stream = studio.Stream()) stream->SetTargetFrequency(hz);
     };
-    hooks.initGainControl = [](const AudioFormat& format) {
-        AgcInit(format.sampleRate, format.channels, format.bitsPerSample);
-    };
     hooks.editIsOpen = [&studio] { return studio.HasEdit(); };
     SetAudioDeviceHooks(hooks);
     StartAudioDevices();

@@ -128,6 +128,11 @@ bool Studio::TransportBusy() const
     return stream_ && (stream_->playing || stream_->scrubbing);
 }
 
+uint64_t Studio::HeardPosition(const EditView& view) const
+{
+    return stream_ && stream_->reader.get() == &view ? stream_->HeardPosition() : view.cursor;
+}
+
 void Studio::RefreshDisplays()
 {
     PublishEditFacts();

@@ -108,6 +108,7 @@ public:
     bool Recording() const override;
     uint64_t RecordedBytes() const override;
     bool TransportBusy() const override;
+    uint64_t HeardPosition(const EditView& view) const override;
     void RefreshDisplays() override;
 
     // EditorSlot

@@ -89,7 +89,6 @@ void AttachViews(MainWindow& window, Studio& studio)
         AudioStream* stream = studio.Stream();
         if (stream && stream->recording) SetRecordingPaused(!stream->recordPaused);
     };
-    view->hooks.applyRecordingLimits = [] { RecordingLimitReached(); };
     auto* links = new ViewLinks(&window, *view, *panel, std::move(hooks));
     studio.displays = &links->displays;
     QObject::connect(links, &QObject::destroyed, [&studio] { studio.displays = nullptr; });

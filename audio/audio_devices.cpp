@@ -385,7 +385,6 @@ void ApplyAudioFormat(const AudioFormat& format)
     if (engine.audioEnabled) ChangeDirectSoundFormat(format);
     if (Hooks().setMainTargetFrequency)
         Hooks().setMainTargetFrequency(std::min(format.sampleRate, kMaxPlaybackFrequency));
-    if (Hooks().initGainControl) Hooks().initGainControl(format);
 }
 
 int CreateBogusBuffer(const AudioFormat& format)

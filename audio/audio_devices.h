@@ -102,8 +102,6 @@ struct AudioDeviceHooks
 {
     /** The main stream's target frequency (already clamped to kMaxPlaybackFrequency). */
     std::function<void(uint32_t hz)> setMainTargetFrequency;
-    /** The automatic gain control is set up again for a format. */
-    std::function<void(const AudioFormat& format)> initGainControl;
     /** Every cart and deck player stops (before the devices change). */
     std::function<void()> stopPlayers;
     /** The players are armed again (after the devices changed). */
@@ -179,8 +177,9 @@ int ShutdownDirectSound();
 /** Sets the output to `format` (always 16-bit at its rate and channels) and makes a new
     de-glitching buffer in it. 0 or the failing status, reported. */
 int ChangeDirectSoundFormat(const AudioFormat& format);
-/** The playback format becomes `format`: the output follows it when audio is on, the main
-    stream's target frequency becomes its rate and the gain control is set up for it. */
+/** The playback format becomes `format`: the output follows it when audio is on and the
+    main stream's target frequency becomes its rate. (The gain control follows the capture,
+    not the playback: ArmRecording and the recorder set it up.) */
 void ApplyAudioFormat(const AudioFormat& format);
 /** Replaces the de-glitching buffer with a looping quarter second of silence in `format`.
     0 or the failing status, reported as "CreateBogusBuffer: Error making de-glitching

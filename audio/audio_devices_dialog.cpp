@@ -3,7 +3,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include "audio/audio_stream.h"
 #include "audio/default_formats.h"
+#include "audio/transport.h"
 #include "base/interaction.h"
 #include "settings/setting_defaults.h"
 #include "settings/settings_store.h"
@@ -68,6 +70,19 @@ std::vector<std::string> Descriptions(const std::vector<AudioDeviceEntry>& list)
     std::vector<std::string> texts;
     for (const AudioDeviceEntry& entry : list) texts.push_back(entry.description);
     return texts;
+}
+
+// Nothing may run on the devices while they change under it: the capture would be gone
+// while the display still said RECORDING. A recording is stopped and saved by its own
+// command, playback stops, and the input monitor lets go of its capture ring.
+void StopUsingTheDevices(AudioStream* main)
+{
+    const TransportState& transport = Transport();
+    if (transport.isRecording && transport.isRecording() && transport.stopRecording)
+        transport.stopRecording();
+    if (!main) return;
+    if (main->playing || main->scrubbing) main->Stop(true);
+    DisarmRecording(*main);
 }
 
 } // namespace
@@ -222,6 +237,9 @@ void ApplyAudioDevicesChange(const AudioDevicesChange& change)
     const AudioDeviceHooks& hooks = InstalledAudioDeviceHooks();
     const bool editOpen = hooks.editIsOpen && hooks.editIsOpen();
     if (hooks.stopPlayers) hooks.stopPlayers();
+    AudioStream* main = MainStream();
+    if (change.audioSwitched || change.deviceChanged || change.formatChanged)
+        StopUsingTheDevices(main);
     if (change.audioSwitched || change.deviceChanged) {
         ShutdownDirectSound();
         if (change.deviceChanged && hooks.resetMixerBinding) hooks.resetMixerBinding();
@@ -234,7 +252,8 @@ void ApplyAudioDevicesChange(const AudioDevicesChange& change)
         ApplyAudioFormat(engine.playbackFormat);
     }
     if (hooks.rearmPlayers) hooks.rearmPlayers();
-    if (hooks.initGainControl) hooks.initGainControl(engine.playbackFormat);
+    // The input monitor listens again, on the new devices and in the new format.
+    if (main && main->State() == kStateStandby) ArmRecording(*main);
 }
 
 } // namespace tandrel

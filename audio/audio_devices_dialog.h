@@ -95,11 +95,13 @@ void SetSoundSettingsLauncher(SoundSettingsLauncher launcher);
     are being opened already), applies the change. True when the person pressed OK. */
 bool ShowAudioDevicesDialog(bool fromCheck);
 
-/** The work after OK: stops the players; when audio was switched or a device changed, shuts
-    the devices down, resets the mixer binding (device changed) and, with audio on, opens them
-    again in the open Edit's format (the recording format without one); a new default format
-    becomes the playback format when no Edit is open and is applied; the players are armed
-    again and the gain control set up for the playback format. */
+/** The work after OK: stops the players; when anything changed, stops and saves a recording
+    under way (through the transport's stopRecording), stops the main stream's playback and
+    the input monitor; when audio was switched or a device changed, shuts the devices down,
+    resets the mixer binding (device changed) and, with audio on, opens them again in the
+    open Edit's format (the recording format without one); a new default format becomes the
+    playback format when no Edit is open and is applied; the players are armed again and,
+    in standby, so is the input monitor. */
 void ApplyAudioDevicesChange(const AudioDevicesChange& change);
 
 } // namespace tandrel

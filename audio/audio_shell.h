@@ -43,6 +43,9 @@ public:
     /** The input monitor: while recording is armed or paused, drain the capture buffer
         for the meters. */
     virtual void MonitorInput() {}
+    /** While recording: the recorder's time and free-space limits are checked (it asks for
+        the stop when one is reached). */
+    virtual void CheckRecordingLimits() {}
 
     // Players.
     /** A cart (`isDeck` false) or deck finished: the player-finished message (0x916E) to

@@ -247,8 +247,15 @@ int AudioStream::Stop(bool refresh)
     AudioShell& shell = TheAudioShell();
     const bool wasActive = playing || scrubbing;
     if (wasActive) {
+        // The cue goes back to what the person has heard, so that the line does not jump
+        // ahead at the stop and the next play or mark starts where they stopped listening.
+        // A play that reached its end keeps the cue there.
+        const uint64_t heard = HeardPosition();
+        const bool atEnd = reader && (reverse ? reader->cursor <= endPosition
+                                              : reader->cursor >= endPosition);
         if (audioOn && secondary) secondary->Stop();
         playing = scrubbing = false;
+        if (reader && !atEnd && heard != reader->cursor) reader->SetCursor(heard, false);
         shell.RefreshTransport();
         started = false;
         moreData = true;
@@ -276,10 +283,11 @@ int AudioStream::SetRecentSeconds(uint8_t seconds)
 
 void AudioStream::Close()
 {
-    endEvent.reset();
     if (IsMain()) TheAudioShell().EndRecordPreviewAndMarkers();
     if (playing || scrubbing) Stop(false);
     if (secondary) secondary->Stop();
+    // Only a stopped ring no longer signals its end event: free the event after the stop.
+    endEvent.reset();
     reader.reset();
     secondary.reset();
     ringBytes = 0;

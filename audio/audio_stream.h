@@ -72,7 +72,8 @@ public:
         a ring with volume and the end event. 0 or the ring's failure (reported). */
     int PlayerStart(uint64_t start, uint64_t end);
     /** Stops playing or scrubbing; the buffer is stopped whenever audio is on. The main
-        stream also refreshes the transport, flags the waveforms, waits for pending marker
+        stream's cue goes back to HeardPosition unless the play reached its end; it also
+        refreshes the transport, flags the waveforms, waits for pending marker
         insertions, redraws the cue (with `refresh`) and clears the meter queue. Returns 0,
         or -1 when it was neither playing nor scrubbing (main stream; a player stream only
         stops when playing). */

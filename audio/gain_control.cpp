@@ -18,6 +18,8 @@ namespace {
 struct AgcEngine
 {
     bool ready = false; // a format AgcInit accepted
+    bool settingsLoaded = false; // settings came in after the channels were set up
+    uint32_t rate = 0;
     uint32_t channels = 0;
     AgcChannel channel[2];
 };
@@ -124,6 +126,7 @@ void AgcLoadSettings()
     gDcOffset[1] = ClampToSample(int32_t(ReadNumberSetting("DCOffsetR")));
     gSavedDcOffset[0] = gDcOffset[0];
     gSavedDcOffset[1] = gDcOffset[1];
+    gEngine.settingsLoaded = true;
 }
 
 const AgcSettings& TheAgcSettings()
@@ -144,12 +147,20 @@ AgcPlacement AgcPlacementFor(bool softwareMix)
 
 bool AgcInit(uint32_t rate, uint32_t channels, uint32_t bits)
 {
-    gEngine.ready = false;
-    if (rate < 1 || (channels != 1 && channels != 2) || bits != 16) return false;
+    if (rate < 1 || (channels != 1 && channels != 2) || bits != 16) {
+        gEngine.ready = false;
+        return false;
+    }
+    // The gain the input monitor has settled on carries into the recording that follows.
+    if (gEngine.ready && !gEngine.settingsLoaded && gEngine.rate == rate &&
+        gEngine.channels == channels)
+        return true;
     const uint32_t mode = gSettings.mode;
     gEngine.channel[0].Setup(mode == 1 || mode == 2, rate, gSettings.side[0]);
     gEngine.channel[1].Setup(mode == 1 || mode == 3, rate, gSettings.side[1]);
+    gEngine.rate = rate;
     gEngine.channels = channels;
+    gEngine.settingsLoaded = false;
     gEngine.ready = true;
     return true;
 }

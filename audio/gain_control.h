@@ -63,9 +63,11 @@ enum class AgcPlacement : uint8_t
     is the whole recording, so the AGC then runs on it. UI thread. */
 AgcPlacement AgcPlacementFor(bool softwareMix);
 
-/** Sets up both channels for a format with the loaded settings; the gain and window state
-    start over. False (and AgcProcess does nothing until the next successful call) unless
-    rate >= 1, channels is 1 or 2 and bits is 16. UI thread. */
+/** Sets up both channels for the format being captured, with the loaded settings. The gain
+    and window state carry on when the channels already run this rate and channel count and
+    no settings were loaded since; otherwise they start over. False (and AgcProcess does
+    nothing until the next successful call) unless rate >= 1, channels is 1 or 2 and bits
+    is 16. UI thread. */
 bool AgcInit(uint32_t rate, uint32_t channels, uint32_t bits);
 
 /** Levels and DC-corrects a block of 16-bit interleaved samples in place: sample i runs

@@ -30,10 +30,15 @@ void ServiceAudio(bool fromDialog)
     if (state != gLastState) {
         gLastState = state;
         shell.RefreshTransport();
+        // A play that ran to its end stopped by itself: the input monitor listens again,
+        // as after every stop.
+        if (main && state == kStateStandby) ArmRecording(*main);
     }
     if (main) {
         if (fromDialog && state == kStateRecording && !main->recordPaused)
             shell.WriteRecordedData();
+        // Here rather than at a paint: a minimised window never paints.
+        if (state == kStateRecording) shell.CheckRecordingLimits();
         if (audioOn && DSIdle(*main)) shell.RedrawCue();
     }
     if (!fromDialog && main) {

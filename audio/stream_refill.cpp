@@ -174,8 +174,8 @@ bool DSIdle(AudioStream& s)
     if (!s.IsMain() && s.endEvent && s.endEvent->IsSet()) {
         s.endEvent->Reset();
         if (s.bytesWritten >= s.playerTotal) {
-            s.endEvent.reset();
             s.Stop(false);
+            s.endEvent.reset(); // the stopped ring signals it no more
             TheAudioShell().PostPlayerFinished(s.isDeck, s.playerIndex);
             return true;
         }

@@ -4,6 +4,7 @@
 
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
+#include "audio/gain_control.h"
 #include "audio/level_meter.h"
 #include "settings/setting_defaults.h"
 #include "settings/user.h"
@@ -113,8 +114,11 @@ bool ArmRecording(AudioStream& stream)
         transport.recordingArmed = true;
         return true;
     }
-    if (CreateRecordBuffer(kRecordBufferSeconds, engine.recordingFormat) == 0 &&
-        engine.captureBuffer && engine.captureBuffer->Start(true) == 0) {
+    const AudioFormat& format = engine.recordingFormat;
+    if (CreateRecordBuffer(kRecordBufferSeconds, format) == 0 && engine.captureBuffer &&
+        engine.captureBuffer->Start(true) == 0) {
+        // The monitor levels the input in the format it captures.
+        AgcInit(format.sampleRate, format.channels, format.bitsPerSample);
         transport.recordingArmed = true;
         return true;
     }

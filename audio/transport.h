@@ -50,7 +50,8 @@ void TransportCommand(AudioStream& stream, int command, bool reverse);
 /** As TransportCommand, but command 3 plays from the cue line to the selection's end. */
 void TransportCommandFromCue(AudioStream& stream, int command, bool reverse);
 
-/** Arms the capture for input monitoring (a no-op when armed); false when it could not. */
+/** Arms the capture for input monitoring in the recording format, with the gain control set
+    up for it (a no-op when armed); false when it could not. */
 bool ArmRecording(AudioStream& stream);
 /** Stops the monitoring capture and frees its ring (a no-op when not armed). */
 void DisarmRecording(AudioStream& stream);

@@ -20,6 +20,9 @@ public:
     virtual bool Recording() const { return false; }
     /** Bytes recorded so far by the recording under way. */
     virtual uint64_t RecordedBytes() const { return 0; }
+    /** Where the person is listening in `view`: while it plays, the audio leaving the
+        speaker, which lags the cue by the output's latency; otherwise the cue. */
+    virtual uint64_t HeardPosition(const EditView& view) const { return view.cursor; }
     /** A transport action (play, scrub, roll back) is under way. */
     virtual bool TransportBusy() const { return false; }
     /** The transport state, besides stopped, in which Paste is allowed. */

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/interaction.h"
+#include "editing/edit_commands.h"
 #include "editing/selection.h"
 
 namespace tandrel {
@@ -152,10 +153,12 @@ bool DropMarker(Editor& editor)
     const bool recording = host.Recording();
     const bool playing = !host.PlayerStopped();
     if (!recording && !(playing && editor.HasEdit())) return false;
+    // Master view shows the Edit's original: a marker step cannot go at its positions.
+    if (!recording && RefuseInMasterView(editor)) return false;
 
     EditRecord record;
     record.type = kStepInsertMarker;
-    record.position = recording ? host.RecordedBytes() : editor.view->cursor;
+    record.position = recording ? host.RecordedBytes() : host.HeardPosition(*editor.view);
     record.segment.SetMarkerId(recording ? TickCount() : editor.view->edit.EditNewMarkerId());
     record.segment.SetMarkerFlags(2); // asked for, not yet named
     PendingMarkers& pending = ThePendingMarkers();

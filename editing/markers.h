@@ -23,7 +23,9 @@ bool RenameMarker(Editor& editor, size_t index);
     pending marker instead. */
 bool DeleteMarker(Editor& editor, size_t index);
 /** The marker key while recording or playing (otherwise nothing): a marker at the bytes
-    recorded so far, or at the cue line. Audio keeps running while its name is asked for. */
+    recorded so far, or where the person hears the play (EditorHost::HeardPosition). Audio
+    keeps running while its name is asked for. Playing in Master view it is refused with the
+    "Master View" box, as the menu refuses it. */
 bool DropMarker(Editor& editor);
 /** A marker the recording sets itself, already named, at `position` (bytes recorded so
     far): held and committed with the recording as a dropped marker is. Any thread. */

@@ -209,13 +209,26 @@ int AbandonRecording(int code)
     return code;
 }
 
+/** The capture ring went away under a recording (the devices were closed): nothing more
+    can come in, so the recording is stopped and saved as far as it got, and the person is
+    told, rather than showing RECORDING over a capture that no longer runs. */
+int LostCapture()
+{
+    if (Recorder().kind == kNotRecording) return kAudioNotOpen;
+    StopRecording();
+    ReportError("WriteRecordedData generated error %x, aborting.", unsigned(kAudioNotOpen));
+    return kAudioNotOpen;
+}
+
 int Drain(bool onlyWhatIsLeft)
 {
     AudioStream* main = MainStream();
     AudioEngineState& engine = AudioEngine();
     if (!main) return kAudioNotOpen;
-    if (!engine.audioEnabled) return -1;
-    if (!engine.captureBuffer || engine.recordBufferBytes == 0) return kAudioNotOpen;
+    // Audio switched off ends the recording: what the stopped capture holds is still its own.
+    if (!engine.audioEnabled && !onlyWhatIsLeft) return -1;
+    if (!engine.captureBuffer || engine.recordBufferBytes == 0)
+        return onlyWhatIsLeft ? kAudioNotOpen : LostCapture();
 
     if (const uint64_t lost = SkipOverwrittenInput(engine))
         MarkGap(lost, engine.captureBuffer->Format().BytesPerSecond());

@@ -7,7 +7,9 @@ namespace tandrel {
     recording's file. Run every main-loop turn while recording and not paused. 0 (also when
     there was nothing new), -1 with audio off, kAudioNotOpen without the main stream or a
     capture buffer; a failing capture or file write abandons the recording ("WriteRecordedData
-    generated error %x, aborting.") and returns its code. UI thread. */
+    generated error %x, aborting.") and returns its code; a capture buffer gone while recording
+    stops and saves the recording, reports kAudioNotOpen the same way and returns it. UI
+    thread. */
 int WriteRecordedData();
 
 /** The input monitor: while the capture is armed or the recording paused, drains the capture

@@ -35,10 +35,10 @@ void StopRecording();
     written. Resume with `paused` false or with the record command. */
 void SetRecordingPaused(bool paused);
 
-/** Checked on every waveform redraw while recording: true, and the shell is asked once to
-    stop the recording, when the recording has used the free space it started with or has
-    run for longer than the time limit without "NoRecordLimit"; also when a stop held back
-    while a marker was being named is due (asked for once more). */
+/** Checked on every pass of the service loop while recording: true, and the shell is asked
+    once to stop the recording, when the recording has used the free space it started with
+    or has run for longer than the time limit without "NoRecordLimit"; also when a stop held
+    back while a marker was being named is due (asked for once more). */
 bool RecordingLimitReached();
 
 /** 0 none, 1 new recording, 2 insert recording. */

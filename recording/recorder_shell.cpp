@@ -4,6 +4,7 @@
 #include "base/interaction.h"
 #include "library/new_edits.h"
 #include "recording/capture_drain.h"
+#include "recording/recorder.h"
 
 namespace tandrel {
 
@@ -45,6 +46,11 @@ void RecorderAudioShell::WriteRecordedData()
 void RecorderAudioShell::MonitorInput()
 {
     tandrel::MonitorInput();
+}
+
+void RecorderAudioShell::CheckRecordingLimits()
+{
+    RecordingLimitReached();
 }
 
 } // namespace tandrel

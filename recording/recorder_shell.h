@@ -52,6 +52,7 @@ class RecorderAudioShell : public AudioShell
 public:
     void WriteRecordedData() override;
     void MonitorInput() override;
+    void CheckRecordingLimits() override;
 };
 
 /** Stop-recording message, posted to the main window when a limit is reached. */

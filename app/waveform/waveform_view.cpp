@@ -17,7 +17,6 @@
 #include "audio/output_mode.h"
 #include "audio/transport.h"
 #include "editing/markers.h"
-#include "recording/recorder.h"
 #include "settings/path_checks.h"
 #include "settings/storage.h"
 #include "settings/user.h"
@@ -262,15 +261,6 @@ void WaveformView::UpdateImage()
         refresh_ = true;
     }
     UpdateStatusTexts();
-    AudioStream* stream = Stream();
-    if (stream && stream->recording) {
-        // Each redraw while recording is where the recorder's limits are checked.
-        if (hooks.applyRecordingLimits)
-            hooks.applyRecordingLimits();
-        else
-            RecordingLimitReached();
-    }
-
     Frame frame;
     const bool draw = TakeFrame(frame);
     pending_ = false;

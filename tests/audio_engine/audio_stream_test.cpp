@@ -402,6 +402,23 @@ TEST_F(StreamTest, PlayFromTheEndGoesBackToStandby)
     EXPECT_EQ(stream.Stop(false), -1) << "already stopped";
 }
 
+TEST_F(StreamTest, APlayThatEndsByItselfListensToTheInputAgain)
+{
+    Prepare({2, 8000, 16}, 0.3);
+    Transport() = TransportState{};
+    AudioStream stream(2, false, false, 0);
+    ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+    ASSERT_TRUE(ArmRecording(stream));
+    TransportCommand(stream, kTransportPlay, false);
+    EXPECT_FALSE(Transport().recordingArmed) << "the input rests while playing";
+    Run(stream);
+    ServiceAudio(false);
+    EXPECT_TRUE(Transport().recordingArmed);
+    ASSERT_NE(AudioEngine().captureBuffer, nullptr);
+    EXPECT_TRUE(AudioEngine().captureBuffer->Status() & kCaptureCapturing);
+    DisarmRecording(stream);
+}
+
 TEST_F(StreamTest, StreamsWithoutAnEditDoNotPlay)
 {
     Prepare({2, 8000, 16}, 0.5);
@@ -488,8 +505,19 @@ TEST(LatencyTest, CueAndMetersFollowWhatIsHeard)
         // Windows of 8000 / 30 = 266 frames (1064 bytes) from ring byte 0: those at or
         // before 11200 have been heard, 11 of them.
         EXPECT_EQ(shell.readings, 11);
+        // A stop leaves the cue where the person stopped listening, so the line stays put
+        // and the next play starts there.
         stream.Stop(false);
-        EXPECT_EQ(stream.HeardPosition(), stream.reader->cursor) << "stopped: the cue itself";
+        EXPECT_EQ(stream.reader->cursor, c.heardAfter);
+        EXPECT_EQ(stream.HeardPosition(), c.heardAfter);
+        ASSERT_EQ(stream.Play(), 0);
+        EXPECT_EQ(stream.playStart, c.heardAfter);
+        // Played to its end, the cue stays at the end.
+        for (int ms = 0; ms < 3000 && stream.State() != kStateStandby; ++ms) {
+            ServiceAudio(false);
+            device.Pump(8);
+        }
+        EXPECT_EQ(stream.reader->cursor, c.reverse ? 0u : 64000u);
     }
     InstallAudioShell(nullptr);
     CloseAudioEngine();

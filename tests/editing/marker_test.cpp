@@ -119,16 +119,19 @@ TEST_F(Markers, CopyTextHasTwoTabsAndCrLf)
     EXPECT_EQ(MarkersWindowTitle(e.editor), "Markers markers.kdw");
 }
 
-// A host that is recording or playing, for markers dropped on the fly.
+// A host that is recording or playing, for markers dropped on the fly. While playing, the
+// person hears `heard`: the output's latency behind the cue.
 class LiveHost : public EditorHost
 {
 public:
     bool PlayerStopped() const override { return !playing; }
     bool Recording() const override { return recording; }
     uint64_t RecordedBytes() const override { return recorded; }
+    uint64_t HeardPosition(const EditView&) const override { return heard; }
     bool playing = false;
     bool recording = false;
     uint64_t recorded = 0;
+    uint64_t heard = 0;
 };
 
 TEST_F(Markers, DroppedWhileRecordingWaitForTheRecordingToBeCommitted)
@@ -156,20 +159,32 @@ TEST_F(Markers, DroppedWhileRecordingWaitForTheRecordingToBeCommitted)
     EXPECT_TRUE(ThePendingMarkers().records.empty());
 }
 
-TEST_F(Markers, DroppedWhilePlayingArePushedAtOnce)
+TEST_F(Markers, DroppedWhilePlayingArePushedAtOnceWhereTheyWereHeard)
 {
     LiveHost host;
     host.playing = true;
     e.editor.host = &host;
     ASSERT_EQ(PlaceCueLine(e.view, 20000), 0);
+    host.heard = 16000;
     sink.ScriptText("live");
     ASSERT_TRUE(DropMarker(e.editor));
-    EXPECT_EQ(Shown(e.editor), (std::vector<std::pair<uint64_t, std::string>>{{20000, "live"}}));
+    EXPECT_EQ(Shown(e.editor), (std::vector<std::pair<uint64_t, std::string>>{{16000, "live"}}));
     EXPECT_EQ(e.view.cursor, 20000u);
     EXPECT_TRUE(ThePendingMarkers().records.empty());
 
     host.playing = false;
     EXPECT_FALSE(DropMarker(e.editor)) << "only while recording or playing";
+
+    // Master view shows other positions than the history's: refused, as the menu is.
+    host.playing = true;
+    e.view.SetMasterView(true, true);
+    const size_t steps = e.view.edit.undo.size();
+    sink.Clear();
+    sink.ScriptText("in master view");
+    EXPECT_FALSE(DropMarker(e.editor));
+    EXPECT_EQ(e.view.edit.undo.size(), steps);
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].title, "Master View");
 }
 
 } // namespace

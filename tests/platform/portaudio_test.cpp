@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
@@ -90,6 +91,37 @@ TEST(PortAudio, ListsTheServerDevicesWithStableIdentities)
     std::unique_ptr<SoundDevice> missing;
     EXPECT_EQ(backend->OpenPlayback(MakeDeviceId("ALSA", "no such device"), missing),
               kAudioNoDevice);
+}
+
+TEST(PortAudio, ADeviceThatCannotTakeAFormatKeepsPlayingItsOwn)
+{
+    // A device of one format with no sound server behind it: the a52 plug-in takes 44.1 kHz
+    // stereo only, and encodes into ALSA's null device.
+    TempFolder folder;
+    const std::string config = folder.Path("asound.conf");
+    {
+        std::FILE* file = std::fopen(config.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("pcm.fixedformat { type a52 slavepcm \"null\" rate 44100 channels 2 }\n", file);
+        std::fclose(file);
+    }
+    setenv("ALSA_CONFIG_PATH", ("/usr/share/alsa/alsa.conf:" + config).c_str(), 1);
+    std::string why;
+    auto backend = MakePortAudioBackend(why);
+    ASSERT_NE(backend, nullptr) << why;
+    DeviceId fixed{};
+    for (const AudioDeviceInfo& info : backend->PlaybackDevices())
+        if (info.description == "fixedformat") fixed = info.id;
+    std::unique_ptr<SoundDevice> device;
+    if (!IsDefaultDeviceId(fixed)) {
+        ASSERT_EQ(backend->OpenPlayback(fixed, device), kAudioOk) << backend->LastError();
+        EXPECT_EQ(device->SetOutputFormat(48000, 2), kAudioOk) << device->LastError();
+        EXPECT_EQ(device->OutputFormat(), (PcmFormat{44100, 16, 2}));
+        device.reset();
+    }
+    backend.reset();
+    unsetenv("ALSA_CONFIG_PATH");
+    if (IsDefaultDeviceId(fixed)) GTEST_SKIP() << "ALSA's a52 plug-in is not installed";
 }
 
 TEST(PortAudio, ToneThroughTheNullSinkComesBackFromItsMonitor)

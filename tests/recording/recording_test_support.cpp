@@ -5,6 +5,7 @@
 
 #include "audio/audio_devices.h"
 #include "audio/gain_control.h"
+#include "audio/transport.h"
 #include "editing_test_support.h"
 #include "library/library_account.h"
 #include "platform/audio/sound_device.h"
@@ -51,6 +52,7 @@ void RecordingTest::SetUp()
     main = std::make_unique<AudioStream>(2, false, false, 0);
     InstallAudioShell(&audioShell);
     InstallRecorderShell(&shell);
+    Transport() = TransportState(); // no capture armed by an earlier test
     InstallRecorder();
     Recorder() = RecorderState();
     OpenEngine("file:in=" + dir.File("input.wav") + ",out=" + dir.File("output.wav") + ",fast");
@@ -76,8 +78,8 @@ void RecordingTest::OpenEngine(const std::string& choice)
     EnsureAudioBackend();
     EnumerateAudioDevices();
     ASSERT_TRUE(ChooseAudioDevices());
-    ASSERT_EQ(InitDirectSound(AudioEngine().recordingFormat, false), 0);
     AudioEngine().audioEnabled = true;
+    ASSERT_EQ(InitDirectSound(AudioEngine().recordingFormat, false), 0);
 }
 
 void RecordingTest::RecordBytes(uint64_t bytes)
