@@ -138,6 +138,17 @@ void MainWindow::BuildMenus()
     }
 }
 
+void MainWindow::AddTranscriptionItem()
+{
+    if (actions_.count(kCmdTranscription)) return;
+    QMenu* settings = menus_[kSettingsMenu];
+    settings->addSeparator();
+    QAction* action = settings->addAction("Transcription...");
+    action->setData(kCmdTranscription);
+    connect(action, &QAction::triggered, this, [this] { DoCommand(kCmdTranscription); });
+    actions_[kCmdTranscription] = action;
+}
+
 QMenu* MainWindow::Menu(int position) const
 {
     return position >= 0 && position < 6 ? menus_[position] : nullptr;
@@ -401,6 +412,9 @@ bool MainWindow::SettingsCommand(int command)
         return true;
     case kCmdScrub:
         RunScrubDialog(this);
+        return true;
+    case kCmdTranscription:
+        if (showTranscription) showTranscription();
         return true;
     case kCmdRollbackShort:
     case kCmdRollbackLong:

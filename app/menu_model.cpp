@@ -116,7 +116,6 @@ bool NotYetAvailable(int command)
     case kCmdClearConfiguration:
     case kCmdMixerConfiguration:
     case kCmdGainControl:
-    case kCmdTranscription:
     case kCmdCheckForUpdates:
     case kCmdChangePitch:
     case kCmdChangeTempo:
