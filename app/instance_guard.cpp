@@ -1,42 +1,23 @@
 #include "app/instance_guard.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QWidget>
 #include <memory>
-#include <unistd.h>
+
+#include "app/request_client.h"
 
 namespace tandrel::app {
 
-namespace {
-
-constexpr int kConnectMs = 1000;
-constexpr int kAnswerMs = 3000;
-
-} // namespace
-
 QString InstanceGuard::SocketPath()
 {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) return QString::fromLocal8Bit(runtime) + "/tandrel.socket";
-    return QDir::tempPath() + QString("/tandrel-%1.socket").arg(::getuid());
+    return QString::fromStdString(ProgramSocketPath());
 }
 
 char InstanceGuard::SendRequest(uint32_t type, const std::vector<uint8_t>& data)
 {
-    QLocalSocket socket;
-    socket.connectToServer(SocketPath());
-    if (!socket.waitForConnected(kConnectMs)) return 0;
-    const std::vector<uint8_t> bytes = EncodeRequest(type, data);
-    socket.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    if (!socket.waitForBytesWritten(kAnswerMs)) return 0;
-    // The running copy answers once it has the whole message.
-    while (socket.bytesAvailable() < 1)
-        if (!socket.waitForReadyRead(kAnswerMs)) return 0;
-    char answer = 0;
-    return socket.read(&answer, 1) == 1 ? answer : 0;
+    return SendProgramRequest(type, data);
 }
 
 bool InstanceGuard::ActivateRunningCopy()

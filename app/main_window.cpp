@@ -140,6 +140,17 @@ void MainWindow::BuildMenus()
     }
 }
 
+void MainWindow::AddTranscriptionItem()
+{
+    if (actions_.count(kCmdTranscription)) return;
+    QMenu* settings = menus_[kSettingsMenu];
+    settings->addSeparator();
+    QAction* action = settings->addAction("Transcription...");
+    action->setData(kCmdTranscription);
+    connect(action, &QAction::triggered, this, [this] { DoCommand(kCmdTranscription); });
+    actions_[kCmdTranscription] = action;
+}
+
 QMenu* MainWindow::Menu(int position) const
 {
     return position >= 0 && position < 6 ? menus_[position] : nullptr;
@@ -419,6 +430,9 @@ bool MainWindow::SettingsCommand(int command)
         studio_.RefreshDisplays();
         return true;
     }
+    case kCmdTranscription:
+        if (showTranscription) showTranscription();
+        return true;
     case kCmdRollbackShort:
     case kCmdRollbackLong:
         WriteSettingNumber(kSettingTwoAttempts, kProductKey, "RollbackLong",

@@ -46,6 +46,11 @@ public:
     std::function<bool(QKeyEvent* event, bool pressed)> keyHandler;
     /** The Keyboard Commands window. */
     std::function<void()> showKeyboardCommands;
+    /** The Transcription dialog, once AddTranscriptionItem has offered it. */
+    std::function<void()> showTranscription;
+    /** Start-up with the keyboard hook loaded: a separator and "Transcription..." at the end
+        of the Settings menu. */
+    void AddTranscriptionItem();
     /** The window lost the keyboard: held keys are let go. */
     std::function<void()> deactivated;
     /** Player button updates and finished players (the players handle them once built). */

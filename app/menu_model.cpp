@@ -115,7 +115,6 @@ bool NotYetAvailable(int command)
     case kCmdLoadConfiguration:
     case kCmdClearConfiguration:
     case kCmdMixerConfiguration:
-    case kCmdTranscription:
     case kCmdCheckForUpdates:
     case kCmdChangePitch:
     case kCmdChangeTempo:

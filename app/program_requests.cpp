@@ -87,14 +87,43 @@ std::vector<uint8_t> EncodeImportRequest(const ImportRequest& request)
     return body;
 }
 
+std::optional<TranscriptionAction> ParseTranscriptionRequest(const std::vector<uint8_t>& body)
+{
+    if (body.size() != 1) return std::nullopt;
+    switch (TranscriptionAction(body[0])) {
+    case TranscriptionAction::PlayPause:
+    case TranscriptionAction::Back: return TranscriptionAction(body[0]);
+    }
+    return std::nullopt;
+}
+
+const char* TranscriptionActionName(TranscriptionAction action)
+{
+    return action == TranscriptionAction::Back ? "back" : "play-pause";
+}
+
+std::optional<TranscriptionAction> TranscriptionActionNamed(const std::string& name)
+{
+    for (TranscriptionAction action : {TranscriptionAction::PlayPause, TranscriptionAction::Back})
+        if (name == TranscriptionActionName(action)) return action;
+    return std::nullopt;
+}
+
 } // namespace tandrel::app
 
 namespace tandrel::app {
 
 bool DispatchProgramRequest(const ProgramRequest& request,
                             const std::function<void(const ImportRequest&)>& import,
-                            const std::function<void(const std::vector<uint8_t>&)>& sam)
+                            const std::function<void(const std::vector<uint8_t>&)>& sam,
+                            const std::function<void(TranscriptionAction)>& transcription)
 {
+    if (request.type == kRequestTranscription) {
+        const std::optional<TranscriptionAction> action = ParseTranscriptionRequest(request.data);
+        if (!action || !transcription) return false;
+        transcription(*action);
+        return true;
+    }
     if (request.type == kRequestSam) {
         if (!sam) return false;
         sam(request.data);

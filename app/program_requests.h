@@ -9,11 +9,14 @@
 namespace tandrel::app {
 
 // The typed messages that reach the running program over its local socket: a second copy
-// of the program asking it to come to the front, and requests from other programs (a SAM
-// hand-over, an import request). On the wire each is a little-endian 32-bit type, a
+// of the program asking it to come to the front or carrying out a transcription action, the
+// transcription keyboard hook, and requests from other programs (a SAM hand-over, an import
+// request). On the wire each is a little-endian 32-bit type, a
 // little-endian 32-bit length and that many bytes.
 
 inline constexpr uint32_t kRequestActivate = 1;
+/** A transcription key or command: one byte, a TranscriptionAction. */
+inline constexpr uint32_t kRequestTranscription = 2;
 inline constexpr uint32_t kRequestSam = 120;
 inline constexpr uint32_t kRequestImport = 333;
 /** The byte the running program answers each message with: carried out, kept until the
@@ -70,15 +73,31 @@ std::optional<ImportRequest> ParseImportRequest(const std::vector<uint8_t>& body
 /** The body of an import request for `request`, as another program builds it. */
 std::vector<uint8_t> EncodeImportRequest(const ImportRequest& request);
 
+/** What a transcription key asks of the active Edit. */
+enum class TranscriptionAction : uint8_t
+{
+    PlayPause = 1, // as the Space key
+    Back = 2,      // the cue steps back the configured seconds, playing on if it played
+};
+
+/** The action of a transcription request's body: exactly one known byte. */
+std::optional<TranscriptionAction> ParseTranscriptionRequest(const std::vector<uint8_t>& body);
+/** The action's name on the command line ("play-pause", "back"), and back. */
+const char* TranscriptionActionName(TranscriptionAction action);
+std::optional<TranscriptionAction> TranscriptionActionNamed(const std::string& name);
+
 } // namespace tandrel::app
 
 namespace tandrel::app {
 
 /** What the running program does with a request from another program: an import request
-    goes to `import` (when it is set), a SAM hand-over to `sam`. True when the request was
-    taken; an unknown type or an import request of kImportRequestLimit bytes or more is not. */
+    goes to `import` (when it is set), a SAM hand-over to `sam`, a transcription action to
+    `transcription`. True when the request was taken; an unknown type, an import request of
+    kImportRequestLimit bytes or more, or a transcription body that is not one known action
+    is not. */
 bool DispatchProgramRequest(const ProgramRequest& request,
                             const std::function<void(const ImportRequest&)>& import,
-                            const std::function<void(const std::vector<uint8_t>&)>& sam);
+                            const std::function<void(const std::vector<uint8_t>&)>& sam,
+                            const std::function<void(TranscriptionAction)>& transcription = {});
 
 } // namespace tandrel::app

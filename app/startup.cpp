@@ -17,6 +17,9 @@
 #include "app/program_messages.h"
 #include "app/qt_interaction.h"
 #include "app/studio.h"
+#include "app/transcription/keyboard_hook.h"
+#include "app/transcription/transcription_actions.h"
+#include "app/transcription/transcription_dialog.h"
 #include "app/views.h"
 #include "audio/audio_devices.h"
 #include "audio/audio_devices_dialog.h"
@@ -24,6 +27,7 @@
 #include "audio/output_mode.h"
 #include "audio/transport.h"
 #include "base/interaction.h"
+#include "platform/system/program_folder.h"
 #include "recording/recorder.h"
 #include "recording/recorder_shell.h"
 #include "recording/recorder_state.h"
@@ -106,7 +110,7 @@ void SetUpStorage(QWidget* window)
 
 } // namespace
 
-Program::Program(Options options) : options_(options) {}
+Program::Program(Options options) : options_(options), hook_(std::make_unique<KeyboardHook>()) {}
 
 Program::~Program()
 {
@@ -162,12 +166,23 @@ Program::Started Program::Start()
     guard_->activate = [window] { RaiseProgramWindow(window); };
     guard_->request = [this](const ProgramRequest& request) {
         // Importing is not built in yet: a well-formed import request is kept for it and the
-        // sender told so. SAM hand-overs are refused until SAM import exists.
+        // sender told so. SAM hand-overs are refused until SAM import exists. Transcription
+        // actions are carried out at once.
+        bool done = false;
         const bool kept = DispatchProgramRequest(
             request, [this](const ImportRequest& import) { pendingImports_.push_back(import); },
-            nullptr);
-        return kept ? kAnswerQueued : kAnswerRefused;
+            nullptr, [this, &done](TranscriptionAction action) {
+                CarryOutTranscription(*window_, *studio_, action);
+                done = true;
+            });
+        return !kept ? kAnswerRefused : done ? kAnswerTaken : kAnswerQueued;
     };
+
+    // The optional transcription keyboard hook, offered in the Settings menu when present.
+    if (hook_->Load(options_.xtrasFolder.empty() ? XtrasFolder() : options_.xtrasFolder)) {
+        window_->AddTranscriptionItem();
+        window_->showTranscription = [this] { RunTranscriptionDialog(window_.get(), *hook_); };
+    }
 
     window_->show();
     service_ = std::make_unique<AudioService>(studio);
@@ -208,6 +223,8 @@ void Program::Shutdown()
 {
     if (!running_) return;
     running_ = false;
+    // No more transcription keys while the program goes down.
+    hook_->Unload();
     window_->hide();
     service_->Stop();
     Studio& studio = *studio_;

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/program_requests.h"
@@ -14,6 +15,7 @@ namespace tandrel::app {
 
 class AudioService;
 class InstanceGuard;
+class KeyboardHook;
 class MainWindow;
 class QtInteractionSink;
 class QtProgressViews;
@@ -31,6 +33,8 @@ public:
         bool qtSinks = true;
         /** Steady-clock milliseconds when the process started, for the start-up report. */
         long long startedMs = -1;
+        /** Where the optional libraries are looked for; empty: KD_Xtras beside the program. */
+        std::string xtrasFolder;
     };
     explicit Program(Options options);
     Program() : Program(Options{}) {}
@@ -50,6 +54,8 @@ public:
     Studio& GetStudio() { return *studio_; }
     MainWindow& Window() { return *window_; }
     AudioService& Service() { return *service_; }
+    /** The transcription keyboard hook (loaded or not). */
+    KeyboardHook& Hook() { return *hook_; }
     /** Import requests from other programs, oldest first, kept until importing can take them. */
     const std::vector<ImportRequest>& PendingImports() const { return pendingImports_; }
 
@@ -62,6 +68,7 @@ private:
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<RecorderShell> recorderShell_;
     std::unique_ptr<AudioService> service_;
+    std::unique_ptr<KeyboardHook> hook_;
     std::vector<ImportRequest> pendingImports_;
     bool firstPassDone_ = false;
     bool running_ = false;

@@ -176,6 +176,13 @@ void JumpTo(AudioStream& stream, uint64_t position)
     if (wasPlaying) TransportCommand(stream, kTransportPlay, Transport().reverseDirection);
 }
 
+// Moves the cue `bytes` back from where a stop left it, to the start at most.
+void MoveCueBack(AudioStream& stream, uint64_t bytes)
+{
+    const uint64_t cue = stream.reader->cursor;
+    MoveCue(stream, cue > bytes ? cue - bytes : 0);
+}
+
 } // namespace
 
 void GoToStart(AudioStream& stream) { JumpTo(stream, 0); }
@@ -224,10 +231,17 @@ void RollBack(AudioStream& stream)
         return;
     }
     TransportCommand(stream, kTransportStop, Transport().reverseDirection);
-    EditView& view = *stream.reader;
-    const uint64_t back = ReadNumberSetting("RollbackLong") ? 3 * uint64_t(view.bytesPerSecond)
-                                                            : 3 * uint64_t(view.bytesPerSecond) / 2;
-    MoveCue(stream, view.cursor > back ? view.cursor - back : 0);
+    const uint64_t second = stream.reader->bytesPerSecond;
+    MoveCueBack(stream, ReadNumberSetting("RollbackLong") ? 3 * second : 3 * second / 2);
+}
+
+void StepBack(AudioStream& stream, uint32_t seconds)
+{
+    if (!stream.HasEdit() || Recording()) return;
+    const bool wasPlaying = stream.playing;
+    if (wasPlaying) TransportCommand(stream, kTransportStop, Transport().reverseDirection);
+    MoveCueBack(stream, uint64_t(seconds) * stream.reader->bytesPerSecond);
+    if (wasPlaying) TransportCommand(stream, kTransportPlay, Transport().reverseDirection);
 }
 
 void ScrubKeyDown(AudioStream& stream, uint32_t key, uint64_t nowMs)

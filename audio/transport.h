@@ -69,6 +69,9 @@ void ToggleFineStep(AudioStream& stream);
 /** Playing: stops and goes back 3 s (1.5 s unless RollbackLong is set) or to the start;
     otherwise plays. */
 void RollBack(AudioStream& stream);
+/** The transcription step: the cue goes `seconds` back (to the start at most) from where it
+    is, and a playing stream plays on from there. Nothing while recording. */
+void StepBack(AudioStream& stream, uint32_t seconds);
 
 /** A scrub key went down or up (key codes of ScrubKeyTracker). */
 void ScrubKeyDown(AudioStream& stream, uint32_t key, uint64_t nowMs);

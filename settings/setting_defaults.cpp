@@ -73,6 +73,11 @@ constexpr auto kTable = std::to_array<SettingDefault>({
     Number("NoRecordLimit", 0),
     Number("RollbackLong", 0),
     Number("EnableTranscription", 0),
+    // The transcription keys: X key names that typing leaves alone (F7 is many word
+    // processors' spelling check, so the back key is F8).
+    Text("TranscriptionPlayKey", kSettingNameSize, "F9"),
+    Text("TranscriptionBackKey", kSettingNameSize, "F8"),
+    Number("TranscriptionBackSeconds", 3, 1, 60),
     Number("EditNewFile", 0),
     // EZ-Export.
     Number("EZExportEnabled", 0),

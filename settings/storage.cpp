@@ -7,6 +7,7 @@
 
 #include <QStandardPaths>
 
+#include "platform/system/program_folder.h"
 #include "settings/path_checks.h"
 #include "settings/settings_store.h"
 
@@ -16,17 +17,6 @@ namespace {
 
 std::mutex storageLock;
 std::string storageFolder;
-
-// The folder holding the executable, without a trailing '/'.
-std::string ProgramFolder()
-{
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return {};
-    std::string folder(path, size_t(length));
-    const size_t slash = folder.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string() : folder.substr(0, slash);
-}
 
 std::string DocumentsFolder()
 {

@@ -66,10 +66,11 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
-void StartProgram(std::unique_ptr<app::Program>& program, bool qtSinks)
+void StartProgram(std::unique_ptr<app::Program>& program, bool qtSinks, const std::string& xtrasFolder)
 {
     app::Program::Options options;
     options.qtSinks = qtSinks;
+    options.xtrasFolder = xtrasFolder;
     program = std::make_unique<app::Program>(options);
     ASSERT_EQ(program->Start(), app::Program::Started::Running);
     program->FirstPass();

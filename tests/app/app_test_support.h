@@ -36,8 +36,10 @@ private:
 std::string MakeLibraryEdit(const std::string& title, double seconds, Format format);
 
 /** Makes and starts the program (with the Qt message, prompt and progress views when
-    `qtSinks`) and runs its first pass; a fatal test failure when it does not start. */
-void StartProgram(std::unique_ptr<app::Program>& program, bool qtSinks = false);
+    `qtSinks`, its optional libraries looked for in `xtrasFolder` when given) and runs its
+    first pass; a fatal test failure when it does not start. */
+void StartProgram(std::unique_ptr<app::Program>& program, bool qtSinks = false,
+                  const std::string& xtrasFolder = {});
 
 /** Lets the event loop turn until `done` or `timeoutMs` passed; returns `done()`. */
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs);

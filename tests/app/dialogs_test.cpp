@@ -6,10 +6,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <functional>
@@ -19,6 +22,7 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/studio.h"
+#include "app/transcription/keyboard_hook.h"
 #include "app_test_support.h"
 #include "audio/audio_devices.h"
 #include "audio/gain_control.h"
@@ -36,7 +40,9 @@ protected:
     void SetUp() override
     {
         setenv("TANDREL_AUDIO", "null", 1);
-        ASSERT_NO_FATAL_FAILURE(test::StartProgram(program));
+        // With a keyboard hook, so that Settings offers Transcription.
+        ASSERT_NO_FATAL_FAILURE(
+            test::StartProgram(program, false, TANDREL_STAND_IN_HOOKS "/both"));
     }
     void TearDown() override { program.reset(); }
 
@@ -64,6 +70,36 @@ protected:
     ScopedRecordingSink sink;
     std::unique_ptr<Program> program;
 };
+
+TEST_F(DialogTest, TranscriptionInstallsAtOnceAndOnlyOkStores)
+{
+    KeyboardHook& hook = program->Hook();
+    ASSERT_TRUE(hook.Loaded());
+    ASSERT_FALSE(hook.On());
+    auto edit = [&](QWidget* dialog, QDialogButtonBox::StandardButton button) {
+        dialog->findChild<QCheckBox*>("enable")->setChecked(true);
+        EXPECT_TRUE(hook.On());
+        dialog->findChild<QLineEdit*>("backKey")->setText("F6");
+        dialog->findChild<QSpinBox*>("backSeconds")->setValue(5);
+        // The commands a desktop shortcut runs are there to copy.
+        EXPECT_TRUE(dialog->findChild<QLabel*>("note")->text().contains("--transcription back"));
+        Press(dialog, button);
+    };
+    ASSERT_TRUE(WithDialog(kCmdTranscription, "Transcription",
+                           [&](QWidget* dialog) { edit(dialog, QDialogButtonBox::Cancel); }));
+    EXPECT_FALSE(hook.On());
+    EXPECT_EQ(ReadNumberSetting("EnableTranscription"), 0u);
+    EXPECT_EQ(ReadTextSetting("TranscriptionBackKey"), "F8");
+    EXPECT_EQ(ReadNumberSetting("TranscriptionBackSeconds"), 3u);
+
+    ASSERT_TRUE(WithDialog(kCmdTranscription, "Transcription",
+                           [&](QWidget* dialog) { edit(dialog, QDialogButtonBox::Ok); }));
+    EXPECT_TRUE(hook.On());
+    EXPECT_EQ(ReadNumberSetting("EnableTranscription"), 1u);
+    EXPECT_EQ(ReadTextSetting("TranscriptionBackKey"), "F6");
+    EXPECT_EQ(ReadTextSetting("TranscriptionPlayKey"), "F9");
+    EXPECT_EQ(ReadNumberSetting("TranscriptionBackSeconds"), 5u);
+}
 
 TEST_F(DialogTest, AudioDevicesShowsTheDevicesCancelKeepsThemAndOkTurnsAudioOff)
 {

@@ -105,5 +105,30 @@ TEST(ImportRequest, DispatchTakesOnlyKnownTypesWithAHandler)
     EXPECT_EQ(sams, 1);
 }
 
+TEST(TranscriptionRequest, OnlyOneKnownActionByteIsTaken)
+{
+    struct Case
+    {
+        std::vector<uint8_t> body;
+        std::optional<TranscriptionAction> action;
+    };
+    const Case kCases[] = {
+        {{1}, TranscriptionAction::PlayPause}, {{2}, TranscriptionAction::Back},
+        {{}, std::nullopt},   {{0}, std::nullopt},
+        {{3}, std::nullopt},  {{2, 2}, std::nullopt},
+    };
+    for (const Case& c : kCases) {
+        std::vector<TranscriptionAction> got;
+        const bool taken = DispatchProgramRequest({kRequestTranscription, c.body}, nullptr, nullptr,
+                                                  [&](TranscriptionAction a) { got.push_back(a); });
+        EXPECT_EQ(taken, c.action.has_value()) << c.body.size() << " bytes";
+        EXPECT_EQ(got, c.action ? std::vector{*c.action} : std::vector<TranscriptionAction>{});
+    }
+    // The command line names them.
+    for (TranscriptionAction action : {TranscriptionAction::PlayPause, TranscriptionAction::Back})
+        EXPECT_EQ(TranscriptionActionNamed(TranscriptionActionName(action)), action);
+    EXPECT_FALSE(TranscriptionActionNamed("rewind"));
+}
+
 } // namespace
 } // namespace tandrel::app

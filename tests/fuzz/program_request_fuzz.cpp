@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         reader.Feed(data + at, std::min(piece, size - at));
         while (std::optional<ProgramRequest> request = reader.Next()) {
             if (request->data.size() > kLargestRequest) std::abort();
-            DispatchProgramRequest(*request, [](const ImportRequest&) {}, [](const std::vector<uint8_t>&) {});
+            DispatchProgramRequest(*request, [](const ImportRequest&) {}, [](const std::vector<uint8_t>&) {},
+                                   [](TranscriptionAction) {});
             if (std::optional<ImportRequest> parsed = ParseImportRequest(request->data)) {
                 // What was taken is sent again unchanged.
                 std::optional<ImportRequest> again = ParseImportRequest(EncodeImportRequest(*parsed));
