@@ -8,7 +8,7 @@ MessageAnswer RecordingSink::ShowMessage(const std::string& title, const std::st
                                          MessageButtons buttons)
 {
     std::lock_guard guard(lock_);
-    messages_.push_back({title, text, buttons});
+    messages_.push_back({title, text, buttons, {}});
     if (answers_.empty()) return CautiousAnswer(buttons);
     MessageAnswer answer = answers_.front();
     answers_.pop_front();

@@ -50,6 +50,7 @@ TEST(InstanceGuard, ASecondCopyExitsWithZeroAndRaisesTheFirst)
 TEST(InstanceGuard, OtherProgramsRequestsAreAnsweredAndImportsKeptInOrder)
 {
     TempHome home;
+    setenv("TANDREL_AUDIO", "null", 1);
     std::unique_ptr<Program> program;
     test::StartProgram(program);
 
