@@ -112,7 +112,7 @@ std::vector<int16_t> ReadRaw(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
 }
 
