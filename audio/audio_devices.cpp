@@ -279,7 +279,7 @@ bool CheckAudioDevices()
         return false;
     }
     if (ChooseAudioDevices()) return true;
-    ShowAudioDevicesDialog(true);
+    AskForAudioDevices(true);
     if (ValidIndex(engine.playbackIndex, engine.playbackDevices) &&
         ValidIndex(engine.captureIndex, engine.captureDevices))
         return true;

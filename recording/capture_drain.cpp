@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "audio/audio_devices.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/gain_control.h"
 #include "audio/level_meter.h"
-#include "audio/record_mix.h"
-#include "audio/transport.h"
+#include "engine/record_mix.h"
+#include "engine/transport.h"
 #include "base/interaction.h"
 #include "editing/markers.h"
 #include "recording/recorder.h"

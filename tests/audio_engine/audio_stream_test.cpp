@@ -11,11 +11,11 @@
 
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/format_converter.h"
 #include "audio/output_mode.h"
-#include "audio/service_loop.h"
-#include "audio/transport.h"
+#include "engine/service_loop.h"
+#include "engine/transport.h"
 #include "edit_test_support.h"
 #include "platform/audio/wav_file.h"
 

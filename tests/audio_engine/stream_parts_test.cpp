@@ -8,9 +8,9 @@
 
 #include "audio/audio_shell.h"
 #include "audio/level_meter.h"
-#include "audio/record_mix.h"
+#include "engine/record_mix.h"
 #include "audio/sample_format.h"
-#include "audio/stream_io.h"
+#include "engine/stream_io.h"
 
 namespace tandrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "audio/transport.h"
+#include "engine/transport.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,8 +9,8 @@
 #include "audio/format_converter.h"
 #include "audio/level_meter.h"
 #include "audio/output_mode.h"
-#include "audio/record_mix.h"
-#include "audio/stream_io.h"
+#include "engine/record_mix.h"
+#include "engine/stream_io.h"
 #include "base/interaction.h"
 
 namespace tandrel {

@@ -1,4 +1,4 @@
-#include "audio/scrub.h"
+#include "engine/scrub.h"
 
 #include <algorithm>
 

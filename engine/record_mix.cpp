@@ -1,4 +1,4 @@
-#include "audio/record_mix.h"
+#include "engine/record_mix.h"
 
 #include <algorithm>
 #include <cstring>

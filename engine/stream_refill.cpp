@@ -11,11 +11,11 @@
 
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/level_meter.h"
 #include "audio/output_mode.h"
-#include "audio/record_mix.h"
-#include "audio/stream_io.h"
+#include "engine/record_mix.h"
+#include "engine/stream_io.h"
 #include "base/interaction.h"
 
 namespace tandrel {
