@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/interaction.h"
 #include "library/database_file.h"
 #include "library/edit_map_internal.h"
@@ -17,12 +18,6 @@ namespace {
 
 constexpr const char kEditExtension[] = ".kdw";
 constexpr size_t kEditExtensionLength = sizeof kEditExtension - 1;
-
-bool IsFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 enum class EntryKind
 {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "base/file_io.h"
 #include "base/interaction.h"
 
 namespace tandrel {
@@ -16,12 +17,6 @@ namespace {
 constexpr std::string_view kReservedInPath{"\"*\\:<>?|\0", 9};
 // Reserved in a name: all nine.
 constexpr std::string_view kReservedInName{"\"*/\\:<>?|\0", 10};
-
-bool IsFolder(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 } // namespace
 
