@@ -54,6 +54,13 @@ bool CheckFileName(const std::string& name, const std::string& label)
     return false;
 }
 
+std::string WithoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 std::string FormatMegabytes(int64_t bytes)
 {
     if (bytes < 0) return "----";

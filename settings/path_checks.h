@@ -36,6 +36,9 @@ bool CreateFolderPath(const std::string& path);
     characters:" and the list, and returns false. Callers pass "Filenames". Any thread. */
 bool CheckFileName(const std::string& name, const std::string& label);
 
+/** `path` without the '/' at its end, however many; the root "/" stays as it is. */
+std::string WithoutTrailingSlashes(std::string path);
+
 /** "----" for a negative count, else the count in MiB with one decimal, as "1.5 MB". */
 std::string FormatMegabytes(int64_t bytes);
 
