@@ -1,7 +1,6 @@
 #include "library/library_names.h"
 
-#include <sys/stat.h>
-
+#include "base/file_io.h"
 #include "base/interaction.h"
 #include "settings/path_checks.h"
 
@@ -10,12 +9,6 @@ namespace tandrel {
 namespace {
 
 constexpr size_t kMaxFileNameBytes = 255;
-
-bool Exists(const std::string& path)
-{
-    struct stat info;
-    return ::lstat(path.c_str(), &info) == 0;
-}
 
 // Cuts `text` to at most `bytes` without splitting a UTF-8 character.
 std::string CutTo(const std::string& text, size_t bytes)
@@ -49,7 +42,7 @@ std::string MakeCopyName(const std::string& folder, const std::string& title,
         std::string prefix = n == 1 ? "Copy of " : "Copy (" + std::to_string(n) + ") of ";
         std::string name = CutTo(prefix + title, kMaxFileNameBytes - extension.size());
         std::string path = folder + "/" + name + extension;
-        if (!Exists(path)) return path;
+        if (!PathExists(path)) return path;
     }
 }
 
@@ -57,7 +50,7 @@ std::string UniqueTitle(const std::string& folder, const std::string& title,
                         const std::string& extension)
 {
     std::string candidate = title;
-    for (int n = 2; Exists(folder + "/" + candidate + extension); ++n) {
+    for (int n = 2; PathExists(folder + "/" + candidate + extension); ++n) {
         std::string suffix = " (" + std::to_string(n) + ")";
         candidate = CutTo(title, kMaxFileNameBytes - extension.size() - suffix.size()) + suffix;
     }
