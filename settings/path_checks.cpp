@@ -69,13 +69,4 @@ std::string FormatMegabytes(int64_t bytes)
     return text;
 }
 
-std::string TitleFromPath(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t period = name.rfind('.');
-    if (period != std::string::npos) name.erase(period);
-    return name;
-}
-
 } // namespace tandrel
