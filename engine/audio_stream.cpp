@@ -77,23 +77,6 @@ int ReadRendered(EditView& view, uint64_t from, uint32_t count, uint8_t* out)
     return error;
 }
 
-// Puts the frames of `count` bytes in the opposite order (the samples inside each frame
-// keep theirs).
-void ReverseFrames(uint8_t* bytes, uint32_t count, uint32_t align)
-{
-    if (align == 0) return;
-    uint32_t a = 0;
-    uint32_t b = count / align * align;
-    uint8_t frame[8];
-    while (b >= align && a + align <= b - align) {
-        b -= align;
-        std::memcpy(frame, bytes + a, align);
-        std::memcpy(bytes + a, bytes + b, align);
-        std::memcpy(bytes + b, frame, align);
-        a += align;
-    }
-}
-
 const char* StreamStateText(int state, bool paused)
 {
     switch (state) {

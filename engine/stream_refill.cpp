@@ -16,6 +16,7 @@
 #include "audio/output_mode.h"
 #include "engine/record_mix.h"
 #include "engine/stream_io.h"
+#include "base/audio_samples.h"
 #include "base/interaction.h"
 
 namespace tandrel {
