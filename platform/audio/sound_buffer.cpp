@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/audio_samples.h"
 #include "platform/audio/ring_regions.h"
 #include "platform/audio/sound_device.h"
 
@@ -16,7 +17,7 @@ template <int Bits>
 inline int32_t ReadSample(const uint8_t* ring, uint32_t frame, int channels, int channel) noexcept
 {
     if constexpr (Bits == 8) {
-        return (int32_t(ring[frame * channels + channel]) - 128) << 8;
+        return Sample8To16(ring[frame * channels + channel]);
     } else {
         int16_t s;
         std::memcpy(&s, ring + (size_t(frame) * channels + channel) * 2, 2);
