@@ -149,7 +149,7 @@ TEST_F(KeyTest, KeypadKeysAndDedicatedKeysAreNeverConfused)
         const Qt::KeyboardModifiers modifiers = c.keypad ? Qt::KeypadModifier : Qt::NoModifier;
         Send(c.key, true, modifiers);
         EXPECT_EQ(keys.ScrubKeys(), c.scrub);
-        EXPECT_EQ(Transport().rewindHeld, (c.scrub & (Key::kFastBack | Key::kNormalBack | Key::kSlowBack)) != 0);
+        EXPECT_EQ(Transport().rewindHeld, (c.scrub & ScrubKeyTracker::kBackKeys) != 0);
         EXPECT_EQ(Stream().State(), c.state);
         if (c.cue >= 0 || c.scrub == 0) {
             EXPECT_EQ(Edit().cursor, uint64_t(c.cue >= 0 ? c.cue : 1000) * kColumn);
