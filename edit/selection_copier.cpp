@@ -52,7 +52,7 @@ bool EditView::CopySelectionChunk(int& progress, uint64_t& done, EditFile& targe
     }
 
     if (chunkBuffer_.size() != bufferBytes) chunkBuffer_.assign(bufferBytes, 0);
-    WindowPieces pieces = ReadWindow(uint32_t(chunkStart - windowStart));
+    RingPieces pieces = ReadWindow(uint32_t(chunkStart - windowStart));
     uint32_t first = std::min(chunk, pieces.size[0]);
     std::memcpy(chunkBuffer_.data(), pieces.data[0], first);
     if (chunk > first) std::memcpy(chunkBuffer_.data() + first, pieces.data[1], chunk - first);

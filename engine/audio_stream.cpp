@@ -9,6 +9,7 @@
 #include "audio/format_converter.h"
 #include "audio/level_meter.h"
 #include "audio/output_mode.h"
+#include "base/ring_pieces.h"
 #include "engine/record_mix.h"
 #include "engine/stream_io.h"
 #include "base/interaction.h"
@@ -54,7 +55,7 @@ int ReadRendered(EditView& view, uint64_t from, uint32_t count, uint8_t* out)
             }
             continue;
         }
-        const WindowPieces pieces = view.ReadWindow(uint32_t(from - view.windowStart));
+        const RingPieces pieces = view.ReadWindow(uint32_t(from - view.windowStart));
         uint32_t taken = 0;
         for (int i = 0; i < 2 && taken < count; ++i) {
             const uint32_t part = std::min(pieces.size[i], count - taken);
@@ -301,15 +302,10 @@ void AudioStream::AppendRecentAudio(const uint8_t* bytes, uint32_t count)
     const size_t size = recentAudioRing.size();
     if (size == 0 || count == 0) return;
     recentAudioWritten += count;
-    if (count > size) {
-        bytes += count - size;
-        count = uint32_t(size);
-    }
     // Where the kept bytes begin: the newest byte lands just before recentAudioWritten.
-    const size_t at = size_t((recentAudioWritten - count) % size);
-    const size_t first = std::min<size_t>(count, size - at);
-    std::memcpy(recentAudioRing.data() + at, bytes, first);
-    std::memcpy(recentAudioRing.data(), bytes + first, count - first);
+    const size_t kept = std::min<size_t>(count, size);
+    CopyIntoRing(recentAudioRing.data(), size, size_t((recentAudioWritten - kept) % size), bytes,
+                 count);
 }
 
 uint64_t AudioStream::HeardPosition() const

@@ -350,7 +350,7 @@ void WaveformView::DrawColumns(const Frame& frame, ColumnBand band)
             if (uint64_t(start) < view.windowStart ||
                 uint64_t(start + count) > view.windowStart + view.ring.Size())
                 continue; // beyond what the window holds
-            const WindowPieces pieces = view.ReadWindow(uint32_t(uint64_t(start) - view.windowStart));
+            const RingPieces pieces = view.ReadWindow(uint32_t(uint64_t(start) - view.windowStart));
             if (pieces.size[0] >= count) {
                 bytes = pieces.data[0];
             } else {

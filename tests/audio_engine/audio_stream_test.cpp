@@ -47,7 +47,7 @@ Bytes RenderThroughView(const std::string& path)
         const uint64_t at = out.size();
         view.SetCursor(std::min<uint64_t>(at + view.bufferBytes / 2, view.length), false);
         view.Render(false);
-        const WindowPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
+        const RingPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
         for (int i = 0; i < 2; ++i)
             out.insert(out.end(), pieces.data[i], pieces.data[i] + pieces.size[i]);
         out.resize(std::min<uint64_t>(out.size(), view.length));
