@@ -128,8 +128,8 @@ bool ProcessCaptured(AudioEngineState& engine, AudioStream& main, uint32_t posit
     const bool sixteenBit = format.bits == 16;
     const std::vector<MixRing*> rings = recorder.softwareMix && sixteenBit ? PlayerMixRings()
                                                                          : std::vector<MixRing*>();
-    uint8_t* pieces[2] = {regions.first, regions.second};
-    const uint32_t sizes[2] = {regions.firstBytes, regions.secondBytes};
+    uint8_t* pieces[2] = {regions.data[0], regions.data[1]};
+    const uint32_t sizes[2] = {regions.size[0], regions.size[1]};
     bool ok = true;
     for (int i = 0; i < 2 && ok; ++i) {
         if (!pieces[i] || sizes[i] == 0) continue;

@@ -56,7 +56,7 @@ int SoundBuffer::Unlock(const LockedRegions& regions)
     // most one ring ahead of it.
     const uint64_t played = playedBytes_.load(std::memory_order_acquire);
     const uint64_t written = std::max(unlockedBytes_.load(std::memory_order_relaxed), played) +
-                             regions.firstBytes + regions.secondBytes;
+                             regions.size[0] + regions.size[1];
     // The release store also hands the written bytes over to the callback.
     unlockedBytes_.store(std::min(written, played + bytes_), std::memory_order_release);
     return kAudioOk;
