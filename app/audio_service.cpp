@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "app/studio.h"
-#include "audio/service_loop.h"
+#include "engine/service_loop.h"
 
 namespace tandrel::app {
 

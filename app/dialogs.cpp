@@ -24,7 +24,7 @@
 
 #include "app/studio.h"
 #include "audio/audio_devices_dialog.h"
-#include "audio/scrub_settings.h"
+#include "engine/scrub_settings.h"
 #include "editing/markers.h"
 #include "library/edit_map.h"
 #include "library/library_moves.h"

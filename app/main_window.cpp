@@ -18,8 +18,9 @@
 #include "app/studio.h"
 #include "audio/audio_devices.h"
 #include "audio/audio_devices_dialog.h"
+#include "engine/device_change.h"
 #include "audio/gain_control.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "base/interaction.h"
 #include "editing/edit_commands.h"
 #include "editing/markers.h"
@@ -401,7 +402,7 @@ bool MainWindow::SettingsCommand(int command)
     switch (command) {
     case kCmdAudioDevices:
         if (AudioStream* stream = studio_.Stream()) DisarmRecording(*stream);
-        ShowAudioDevicesDialog(false);
+        ShowAudioDevicesDialog();
         return true;
     case kCmdMonoMixRecording: {
         if (AudioEngine().playbackFormat.channels != 2) return true;

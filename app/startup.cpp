@@ -25,7 +25,7 @@
 #include "audio/audio_devices_dialog.h"
 #include "audio/gain_control.h"
 #include "audio/output_mode.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "base/interaction.h"
 #include "platform/system/program_folder.h"
 #include "recording/recorder.h"

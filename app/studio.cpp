@@ -4,7 +4,7 @@
 
 #include "audio/audio_devices.h"
 #include "audio/format_converter.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "library/new_edits.h"
 #include "recording/recorder.h"
 #include "recording/recording_recovery.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "editing/editor.h"
 #include "library/edit_info.h"
 #include "library/editor_slot.h"

@@ -279,7 +279,7 @@ bool CheckAudioDevices()
         return false;
     }
     if (ChooseAudioDevices()) return true;
-    ShowAudioDevicesDialog(true);
+    AskForAudioDevices(true);
     if (ValidIndex(engine.playbackIndex, engine.playbackDevices) &&
         ValidIndex(engine.captureIndex, engine.captureDevices))
         return true;
@@ -406,8 +406,8 @@ int CreateBogusBuffer(const AudioFormat& format)
         status = buffer->Lock(0, desc.bytes, regions, kLockEntireBuffer);
         if (status == kAudioOk) {
             const uint8_t silence = pcm.bits == 8 ? 0x80 : 0;
-            std::memset(regions.first, silence, regions.firstBytes);
-            if (regions.second) std::memset(regions.second, silence, regions.secondBytes);
+            std::memset(regions.data[0], silence, regions.size[0]);
+            if (regions.data[1]) std::memset(regions.data[1], silence, regions.size[1]);
             status = buffer->Unlock(regions);
         }
     }

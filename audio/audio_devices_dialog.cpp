@@ -3,9 +3,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include "audio/audio_stream.h"
 #include "audio/default_formats.h"
-#include "audio/transport.h"
 #include "base/interaction.h"
 #include "settings/setting_defaults.h"
 #include "settings/settings_store.h"
@@ -70,19 +68,6 @@ std::vector<std::string> Descriptions(const std::vector<AudioDeviceEntry>& list)
     std::vector<std::string> texts;
     for (const AudioDeviceEntry& entry : list) texts.push_back(entry.description);
     return texts;
-}
-
-// Nothing may run on the devices while they change under it: the capture would be gone
-// while the display still said RECORDING. A recording is stopped and saved by its own
-// command, playback stops, and the input monitor lets go of its capture ring.
-void StopUsingTheDevices(AudioStream* main)
-{
-    const TransportState& transport = Transport();
-    if (transport.isRecording && transport.isRecording() && transport.stopRecording)
-        transport.stopRecording();
-    if (!main) return;
-    if (main->playing || main->scrubbing) main->Stop(true);
-    DisarmRecording(*main);
 }
 
 } // namespace
@@ -222,38 +207,11 @@ void SetSoundSettingsLauncher(SoundSettingsLauncher launcher)
     Launcher() = launcher ? std::move(launcher) : SoundSettingsLauncher(SpawnFromPath);
 }
 
-bool ShowAudioDevicesDialog(bool fromCheck)
+std::optional<AudioDevicesChange> AskForAudioDevices(bool fromCheck)
 {
     AudioDevicesDialog dialog(fromCheck);
-    if (!Presenter() || !Presenter()(dialog)) return false;
-    const AudioDevicesChange change = dialog.Accept();
-    if (!fromCheck) ApplyAudioDevicesChange(change);
-    return true;
-}
-
-void ApplyAudioDevicesChange(const AudioDevicesChange& change)
-{
-    AudioEngineState& engine = AudioEngine();
-    const AudioDeviceHooks& hooks = InstalledAudioDeviceHooks();
-    const bool editOpen = hooks.editIsOpen && hooks.editIsOpen();
-    if (hooks.stopPlayers) hooks.stopPlayers();
-    AudioStream* main = MainStream();
-    if (change.audioSwitched || change.deviceChanged || change.formatChanged)
-        StopUsingTheDevices(main);
-    if (change.audioSwitched || change.deviceChanged) {
-        ShutdownDirectSound();
-        if (change.deviceChanged && hooks.resetMixerBinding) hooks.resetMixerBinding();
-        if (engine.audioEnabled)
-            InitDirectSound(editOpen ? engine.playbackFormat : engine.recordingFormat, true);
-    }
-    if (change.formatChanged) {
-        // The new format is played in only when no Edit holds the output to its own.
-        if (!editOpen) engine.playbackFormat = engine.recordingFormat;
-        ApplyAudioFormat(engine.playbackFormat);
-    }
-    if (hooks.rearmPlayers) hooks.rearmPlayers();
-    // The input monitor listens again, on the new devices and in the new format.
-    if (main && main->State() == kStateStandby) ArmRecording(*main);
+    if (!Presenter() || !Presenter()(dialog)) return std::nullopt;
+    return dialog.Accept();
 }
 
 } // namespace tandrel

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+
 #include "audio/audio_devices.h"
 
 namespace tandrel {
@@ -91,17 +93,9 @@ void SetAudioDevicesPresenter(AudioDevicesPresenter presenter);
 using SoundSettingsLauncher = std::function<bool(const char* program)>;
 void SetSoundSettingsLauncher(SoundSettingsLauncher launcher);
 
-/** The Audio Devices command: opens the dialog; after OK, unless `fromCheck` (the devices
-    are being opened already), applies the change. True when the person pressed OK. */
-bool ShowAudioDevicesDialog(bool fromCheck);
-
-/** The work after OK: stops the players; when anything changed, stops and saves a recording
-    under way (through the transport's stopRecording), stops the main stream's playback and
-    the input monitor; when audio was switched or a device changed, shuts the devices down,
-    resets the mixer binding (device changed) and, with audio on, opens them again in the
-    open Edit's format (the recording format without one); a new default format becomes the
-    playback format when no Edit is open and is applied; the players are armed again and,
-    in standby, so is the input monitor. */
-void ApplyAudioDevicesChange(const AudioDevicesChange& change);
+/** Opens the dialog and, after OK, stores the choices; the change they make, or nothing when
+    the person cancelled. Applying the change is the engine's (ShowAudioDevicesDialog), since
+    what plays and records has to stop first. */
+std::optional<AudioDevicesChange> AskForAudioDevices(bool fromCheck);
 
 } // namespace tandrel

@@ -8,6 +8,7 @@
 
 #include <samplerate.h>
 
+#include "base/audio_samples.h"
 #include "base/byte_order.h"
 #include "base/result_codes.h"
 
@@ -42,14 +43,14 @@ void Store16(uint8_t* p, int value)
 void Widen8To16(const uint8_t* in, uint8_t* out, size_t samples)
 {
     for (size_t i = 0; i < samples; ++i)
-        Store16(out + 2 * i, (int(in[i]) - 128) * 256);
+        Store16(out + 2 * i, Sample8To16(in[i]));
 }
 
 // Keeps the high byte, moved to unsigned 8-bit.
 void Narrow16To8(const uint8_t* in, uint8_t* out, size_t samples)
 {
     for (size_t i = 0; i < samples; ++i)
-        out[i] = uint8_t(in[2 * i + 1] + 128);
+        out[i] = Sample16To8(Load16(in + 2 * i));
 }
 
 void ToFloats(const uint8_t* in, uint32_t bits, size_t samples, float* out)

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audio/audio_shell.h"
+#include "base/audio_samples.h"
 
 namespace tandrel {
 
@@ -46,7 +47,7 @@ void LevelMeters::Meter(const uint8_t* bytes, uint32_t count, uint32_t bits, uin
                 std::memcpy(&s, bytes + (size_t(f) * channels + c) * 2, 2);
                 sample = s;
             } else {
-                sample = (int32_t(bytes[size_t(f) * channels + c]) - 128) * 256;
+                sample = Sample8To16(bytes[size_t(f) * channels + c]);
             }
             const int32_t magnitude = std::abs(sample);
             if (magnitude > peak_[c]) peak_[c] = magnitude;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/audio_samples.h"
+
 namespace tandrel {
 
 // Widening loops run back to front and narrowing ones front to back: with input and output
@@ -12,7 +14,7 @@ namespace tandrel {
 void Convert8To16(const uint8_t* in, int16_t* out, size_t count)
 {
     for (size_t i = count; i-- > 0;)
-        out[i] = int16_t((int32_t(in[i]) - 128) * 256);
+        out[i] = Sample8To16(in[i]);
 }
 
 void Convert8ToFloat(const uint8_t* in, float* out, size_t count)
@@ -24,7 +26,7 @@ void Convert8ToFloat(const uint8_t* in, float* out, size_t count)
 void Convert16To8(const int16_t* in, uint8_t* out, size_t count)
 {
     for (size_t i = 0; i < count; ++i)
-        out[i] = uint8_t((in[i] >> 8) + 128);
+        out[i] = Sample16To8(in[i]);
 }
 
 void Convert16ToFloat(const int16_t* in, float* out, size_t count)

@@ -1,5 +1,6 @@
 #pragma once
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,6 +51,21 @@ inline bool SyncParentFolder(const std::string& filePath)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+/** True when `path` names a folder (links followed). Any thread. */
+inline bool IsFolder(const std::string& path)
+{
+    struct stat info;
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+/** True when something stands at `path`: a file, a folder or a link, even one that leads
+    nowhere (the name is taken). Any thread. */
+inline bool PathExists(const std::string& path)
+{
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
 }
 
 } // namespace tandrel

@@ -41,8 +41,8 @@ void BM_MixStudio(benchmark::State& state)
         device->CreateBuffer({format, seconds * format.BytesPerSecond(), true}, buffers[i]);
         LockedRegions ring;
         buffers[i]->Lock(0, 0, ring, kLockEntireBuffer);
-        for (uint32_t b = 0; b < ring.firstBytes; ++b)
-            ring.first[b] = uint8_t(b * 7 + i);
+        for (uint32_t b = 0; b < ring.size[0]; ++b)
+            ring.data[0][b] = uint8_t(b * 7 + i);
         buffers[i]->Unlock(ring);
         if (scene != kUnity && i > 0) buffers[i]->SetVolume(-int32_t(50 * (i % 20)));
         buffers[i]->Play(true);

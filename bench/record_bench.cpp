@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "audio/audio_devices.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/format_converter.h"
 #include "audio/gain_control.h"
 #include "convert/wav_writer.h"

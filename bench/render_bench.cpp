@@ -89,7 +89,7 @@ void BM_RenderHourThroughWindow(benchmark::State& state)
         const uint64_t half = view.bufferBytes / 2;
         for (uint64_t at = 0; at < view.length;) {
             view.SetCursor(at + half, false);
-            WindowPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
+            RingPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
             uint64_t take = std::min<uint64_t>(pieces.Total(), view.length - at);
             checksum += pieces.data[0][0] + (take > 1 ? pieces.data[0][1] : 0);
             at += take;

@@ -24,9 +24,9 @@
 #include <benchmark/benchmark.h>
 
 #include "audio/audio_devices.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/format_converter.h"
-#include "audio/service_loop.h"
+#include "engine/service_loop.h"
 #include "bench/temp_folder.h"
 #include "edit/edit_file.h"
 

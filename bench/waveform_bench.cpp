@@ -32,10 +32,10 @@
 #include "app/waveform/waveform_view.h"
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/format_converter.h"
-#include "audio/service_loop.h"
-#include "audio/transport.h"
+#include "engine/service_loop.h"
+#include "engine/transport.h"
 #include "bench/temp_folder.h"
 #include "edit/edit_file.h"
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include "audio/audio_devices.h"
 #include "cli/relay_sinks.h"
@@ -55,13 +53,6 @@ std::optional<uint64_t> OptionalPosition(const std::string& command, const Parse
     if (!value) std::cerr << command << ": " << option << " must be a byte position, not \""
                           << found->second << "\"\n";
     return value;
-}
-
-bool PathExists(const std::string& path)
-{
-    std::error_code error;
-    return std::filesystem::symlink_status(path, error).type() !=
-           std::filesystem::file_type::not_found;
 }
 
 bool OpenViewOrExplain(const std::string& command, EditView& view, const std::string& path,

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/file_io.h"
 #include "cli/arguments.h"
 
 namespace tandrel {
@@ -26,8 +27,6 @@ std::optional<uint32_t> RequiredNumber(const std::string& command, const ParsedA
     telling the user) when it is not a number. */
 std::optional<uint64_t> OptionalPosition(const std::string& command, const ParsedArguments& parsed,
                                          const std::string& option, uint64_t fallback);
-
-bool PathExists(const std::string& path);
 
 /** Opens `path` read-only into `view` (in Master view with `master`). On failure explains
     why on stderr, unless the library already has, and returns false. */

@@ -70,7 +70,7 @@ int EditRenderCommand(const std::vector<std::string>& words)
     const uint64_t half = view.bufferBytes / 2;
     for (uint64_t at = range->from; at < range->to;) {
         if (view.SetCursor(at + half, false) != 0) renderFailed = true;
-        WindowPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
+        RingPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
         uint64_t take = std::min<uint64_t>(pieces.Total(), range->to - at);
         uint64_t first = std::min<uint64_t>(take, pieces.size[0]);
         if (take == 0 || !wav.Write(pieces.data[0], first) ||

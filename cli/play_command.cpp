@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "audio/audio_devices.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/format_converter.h"
 #include "audio/output_mode.h"
-#include "audio/service_loop.h"
+#include "engine/service_loop.h"
 #include "cli/command_support.h"
 #include "cli/edit_commands.h"
 #include "edit/edit_types.h"

@@ -13,10 +13,10 @@
 #include <thread>
 
 #include "audio/audio_devices.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/format_converter.h"
 #include "audio/gain_control.h"
-#include "audio/service_loop.h"
+#include "engine/service_loop.h"
 #include "cli/command_support.h"
 #include "cli/edit_commands.h"
 #include "library/library_account.h"

@@ -11,6 +11,7 @@
 #include "base/audio_format.h"
 #include "base/byte_order.h"
 #include "base/file_io.h"
+#include "base/file_names.h"
 #include "base/interaction.h"
 #include "edit/edit_journal.h"
 #include "edit/edit_layout.h"
@@ -64,12 +65,6 @@ bool HistoryRefersPast(const EditFile& edit, uint64_t dataLength)
     return false;
 }
 
-std::string TitleFromEditPath(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 EditFile::~EditFile() { EditClose(); }
 
 bool EditFile::EditOpen(const std::string& filePath, bool create, bool openReadOnly)
@@ -80,7 +75,7 @@ bool EditFile::EditOpen(const std::string& filePath, bool create, bool openReadO
     }
     lastError_ = 0;
     path = filePath;
-    title = TitleFromEditPath(filePath);
+    title = FileNameOf(filePath);
     if (create) return !openReadOnly && CreateFile(filePath);
     return OpenExisting(filePath, openReadOnly);
 }
@@ -286,7 +281,7 @@ bool EditFile::KeepCutHistory(const std::vector<uint8_t>& chunk, const HistoryCu
     MessageDialog("History Shortened",
                   "The history of \"" + title + "\" uses audio the file does not hold.  Dropped: " +
                       dropped + ".  The history as it was is kept in \"" +
-                      TitleFromEditPath(keptPath) + "\".");
+                      FileNameOf(keptPath) + "\".");
     return true;
 }
 

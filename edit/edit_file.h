@@ -143,7 +143,4 @@ bool PushBaseStep(EditFile& edit, uint64_t start, uint64_t end);
     `dataLength` bytes. */
 bool HistoryRefersPast(const EditFile& edit, uint64_t dataLength);
 
-/** The file name without its folder. */
-std::string TitleFromEditPath(const std::string& path);
-
 } // namespace tandrel

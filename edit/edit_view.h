@@ -105,7 +105,7 @@ public:
         (missing bytes render as silence). */
     int Render(bool refill);
     /** The window from `offset` bytes after `windowStart` to its end. */
-    WindowPieces ReadWindow(uint32_t offset) const { return ring.Read(offset); }
+    RingPieces ReadWindow(uint32_t offset) const { return ring.Read(offset); }
     /** Switches the transport's step between 10 ms and four frames. */
     void SetFineStep(bool on);
     /** The byte that sounds as silence in this Edit's format. */

@@ -59,9 +59,8 @@ void WritablePieces::Fill(uint32_t offset, uint8_t value, uint32_t count)
 
 WritablePieces RenderRing::PrepareWrite(int64_t offset, uint32_t count)
 {
-    WritablePieces pieces;
     uint32_t size = Size();
-    if (size == 0) return pieces;
+    if (size == 0) return {};
     count = std::min(count, size);
     uint32_t start;
     if (count == size) {
@@ -75,13 +74,8 @@ WritablePieces RenderRing::PrepareWrite(int64_t offset, uint32_t count)
         head_ = (head_ + size - back) % size;
         start = head_;
     }
-    pieces.data[0] = data_.data() + start;
-    pieces.size[0] = std::min(count, size - start);
-    if (count > pieces.size[0]) {
-        pieces.data[1] = data_.data();
-        pieces.size[1] = count - pieces.size[0];
-        wrapped_ = true;
-    }
+    const WritablePieces pieces{PiecesOfRing(data_.data(), size, start, count)};
+    if (pieces.size[1] > 0) wrapped_ = true;
     return pieces;
 }
 
@@ -92,23 +86,12 @@ void RenderRing::Write(int64_t offset, uint32_t count, const uint8_t* bytes)
     PrepareWrite(offset, count).CopyIn(0, bytes, count);
 }
 
-WindowPieces RenderRing::Read(uint32_t offset) const
+RingPieces RenderRing::Read(uint32_t offset) const
 {
-    WindowPieces pieces;
-    uint32_t size = Size();
-    if (offset >= size) return pieces;
-    uint32_t start = uint32_t((uint64_t(head_) + offset) % size);
-    uint32_t total = size - offset;
-    uint32_t first = std::min(total, size - start);
-    pieces.data[0] = data_.data() + start;
-    pieces.size[0] = first;
-    pieces.count = 1;
-    if (total > first) {
-        pieces.data[1] = data_.data();
-        pieces.size[1] = total - first;
-        pieces.count = 2;
-    }
-    return pieces;
+    const uint32_t size = Size();
+    if (offset >= size) return {};
+    const uint32_t start = uint32_t((uint64_t(head_) + offset) % size);
+    return PiecesOfRing(data_.data(), size, start, size - offset);
 }
 
 } // namespace tandrel

@@ -2,26 +2,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/ring_pieces.h"
+
 namespace tandrel {
 
 /** Up to two pieces of writable bytes; together they are one logical run. */
-struct WritablePieces
+struct WritablePieces : BasicRingPieces<uint8_t>
 {
-    uint8_t* data[2] = {nullptr, nullptr};
-    uint32_t size[2] = {0, 0};
     /** Copies `count` bytes to logical `offset` of the run. */
     void CopyIn(uint32_t offset, const uint8_t* bytes, uint32_t count);
     /** Sets `count` bytes at logical `offset` to `value`. */
     void Fill(uint32_t offset, uint8_t value, uint32_t count);
-};
-
-/** Up to two pieces of contiguous bytes; together they are one logical run. */
-struct WindowPieces
-{
-    const uint8_t* data[2] = {nullptr, nullptr};
-    uint32_t size[2] = {0, 0};
-    int count = 0;
-    uint32_t Total() const { return size[0] + size[1]; }
 };
 
 /** The circular buffer behind a render window. Offsets are relative to the logical start
@@ -42,7 +33,7 @@ public:
         caller that renders straight into the ring. */
     WritablePieces PrepareWrite(int64_t offset, uint32_t count);
     /** The bytes from logical `offset` to the end of the window. */
-    WindowPieces Read(uint32_t offset) const;
+    RingPieces Read(uint32_t offset) const;
     uint32_t Size() const { return uint32_t(data_.size()); }
     uint32_t Head() const { return head_; }
     bool Wrapped() const { return wrapped_; }

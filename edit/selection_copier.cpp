@@ -2,26 +2,12 @@
 #include <cstring>
 
 #include "audio/format_converter.h"
+#include "base/audio_samples.h"
 #include "base/interaction.h"
 #include "base/progress.h"
 #include "edit/edit_view.h"
 
 namespace tandrel {
-
-namespace {
-
-void ReverseFrames(uint8_t* bytes, uint32_t count, uint32_t frameBytes)
-{
-    uint8_t frame[8];
-    for (uint32_t a = 0, b = count - frameBytes; frameBytes && a < b && b < count;
-         a += frameBytes, b -= frameBytes) {
-        std::memcpy(frame, bytes + a, frameBytes);
-        std::memmove(bytes + a, bytes + b, frameBytes);
-        std::memcpy(bytes + b, frame, frameBytes);
-    }
-}
-
-} // namespace
 
 // Puts the window's start at `start` (whole frames, never past the last full window) and
 // renders only what the move exposed.
@@ -66,7 +52,7 @@ bool EditView::CopySelectionChunk(int& progress, uint64_t& done, EditFile& targe
     }
 
     if (chunkBuffer_.size() != bufferBytes) chunkBuffer_.assign(bufferBytes, 0);
-    WindowPieces pieces = ReadWindow(uint32_t(chunkStart - windowStart));
+    RingPieces pieces = ReadWindow(uint32_t(chunkStart - windowStart));
     uint32_t first = std::min(chunk, pieces.size[0]);
     std::memcpy(chunkBuffer_.data(), pieces.data[0], first);
     if (chunk > first) std::memcpy(chunkBuffer_.data() + first, pieces.data[1], chunk - first);

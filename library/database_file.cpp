@@ -10,6 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "base/file_io.h"
+
 namespace tandrel {
 
 namespace {
@@ -35,33 +37,6 @@ bool SameFile(int fd, const std::string& path)
     struct stat opened, named;
     return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void SyncFolder(const std::string& path)
-{
-    int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-bool WriteAll(int fd, const uint8_t* bytes, size_t count)
-{
-    size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pwrite(fd, bytes + done, count - done, off_t(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -163,14 +138,14 @@ bool ReplaceDatabase(const std::string& path, const std::vector<uint8_t>& bytes,
     if (tempFd < 0) return false;
     // Locked before it is renamed in, so that no opener can take the new file in between.
     const bool ok = ::flock(tempFd, LOCK_EX | LOCK_NB) == 0 &&
-                    WriteAll(tempFd, bytes.data(), bytes.size()) && ::fdatasync(tempFd) == 0 &&
+                    WriteFullyAt(tempFd, bytes.data(), bytes.size(), 0) == bytes.size() && ::fdatasync(tempFd) == 0 &&
                     ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::close(tempFd);
         ::unlink(temp.c_str());
         return false;
     }
-    SyncFolder(path);
+    SyncParentFolder(path);
     CloseDatabase(fd);
     fd = tempFd;
     return true;
@@ -188,7 +163,7 @@ bool RemoveDatabase(const std::string& path)
     // Unlinked while locked: an opener that got hold of it meanwhile sees it is gone.
     const bool removed = ::unlink(path.c_str()) == 0 || errno == ENOENT;
     CloseDatabase(fd);
-    if (removed) SyncFolder(path);
+    if (removed) SyncParentFolder(path);
     return removed;
 }
 

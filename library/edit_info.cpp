@@ -10,6 +10,7 @@
 #include "base/audio_format.h"
 #include "base/byte_order.h"
 #include "base/file_io.h"
+#include "base/file_names.h"
 #include "base/interaction.h"
 #include "edit/edit_file.h"
 #include "edit/edit_layout.h"
@@ -135,7 +136,7 @@ bool GetEditInfo(const std::string& path, EditInfo& info)
             return false;
         case HeaderRead::NotAnEdit:
             ReportError("EditOpen (5): Error parsing header in file %s.",
-                        TitleFromEditPath(path).c_str());
+                        FileNameOf(path).c_str());
             return false;
         }
     }

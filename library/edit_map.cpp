@@ -11,6 +11,7 @@
 #include "base/interaction.h"
 #include "library/database_file.h"
 #include "library/edit_map_internal.h"
+#include "settings/path_checks.h"
 
 namespace tandrel {
 
@@ -22,13 +23,6 @@ namespace {
 std::mutex openMapsLock;
 std::condition_variable openMapsChanged;
 std::vector<std::unique_ptr<EditMap>> openMaps;
-
-std::string WithoutTrailingSlashes(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
 
 std::string JoinPath(const std::string& folder, const std::string& name)
 {

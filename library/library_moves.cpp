@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,21 +44,18 @@ std::string NewestDeleted(const Account& deleted)
     if (!lastDeletedPath.empty() && ::access(lastDeletedPath.c_str(), F_OK) == 0) return lastDeletedPath;
     std::string newest;
     struct timespec newestTime{};
-    DIR* folder = ::opendir(deleted.Folder().c_str());
-    if (!folder) return {};
-    while (dirent* entry = ::readdir(folder)) {
-        std::string name = entry->d_name;
-        if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".kdw") != 0) continue;
+    std::vector<std::string> names;
+    if (!ListFolder(deleted.Folder(), FolderEntry::EditFile, names)) return {};
+    for (const std::string& name : names) {
         std::string path = deleted.Folder() + "/" + name;
         struct stat info;
-        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        if (::stat(path.c_str(), &info) != 0) continue;
         if (newest.empty() || info.st_ctim.tv_sec > newestTime.tv_sec ||
             (info.st_ctim.tv_sec == newestTime.tv_sec && info.st_ctim.tv_nsec > newestTime.tv_nsec)) {
             newest = path;
             newestTime = info.st_ctim;
         }
     }
-    ::closedir(folder);
     return newest;
 }
 
@@ -227,17 +223,12 @@ bool EmptyDeletedFilesFolder(const Account& account)
                       MessageButtons::YesNo) != MessageAnswer::Yes)
         return false;
     const Account deleted = DeletedFilesOf(account);
-    DIR* folder = ::opendir(deleted.Folder().c_str());
-    if (!folder) return true; // nothing was ever deleted
     std::vector<std::string> doomed;
-    while (dirent* entry = ::readdir(folder)) {
-        std::string name = entry->d_name;
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".kdw") == 0)
-            doomed.push_back(deleted.Folder() + "/" + name);
-    }
-    ::closedir(folder);
+    if (!ListFolder(deleted.Folder(), FolderEntry::EditFile, doomed))
+        return true; // nothing was ever deleted
     bool ok = true;
-    for (const std::string& path : doomed) ok = ::unlink(path.c_str()) == 0 && ok;
+    for (const std::string& name : doomed)
+        ok = ::unlink((deleted.Folder() + "/" + name).c_str()) == 0 && ok;
     ok = DeleteEditMapFile(deleted.location, deleted.name) && ok;
     lastDeletedPath.clear();
     return ok;

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace tandrel {
 
@@ -19,5 +20,16 @@ std::string MakeCopyName(const std::string& folder, const std::string& title,
 /** `title` when no file `folder`/title`extension` exists, else "TITLE (2)", "TITLE (3)", ... */
 std::string UniqueTitle(const std::string& folder, const std::string& title,
                         const std::string& extension);
+
+enum class FolderEntry
+{
+    EditFile, // a file whose name ends in ".kdw"
+    Folder
+};
+
+/** The names in `folder` of the given kind (links followed), sorted so that callers see the
+    same order whatever order the file system lists them in. False when the folder cannot be
+    read. */
+bool ListFolder(const std::string& folder, FolderEntry kind, std::vector<std::string>& names);
 
 } // namespace tandrel

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "audio/audio_devices.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/gain_control.h"
 #include "audio/level_meter.h"
-#include "audio/record_mix.h"
-#include "audio/transport.h"
+#include "engine/record_mix.h"
+#include "engine/transport.h"
 #include "base/interaction.h"
 #include "editing/markers.h"
 #include "recording/recorder.h"
@@ -128,8 +128,8 @@ bool ProcessCaptured(AudioEngineState& engine, AudioStream& main, uint32_t posit
     const bool sixteenBit = format.bits == 16;
     const std::vector<MixRing*> rings = recorder.softwareMix && sixteenBit ? PlayerMixRings()
                                                                          : std::vector<MixRing*>();
-    uint8_t* pieces[2] = {regions.first, regions.second};
-    const uint32_t sizes[2] = {regions.firstBytes, regions.secondBytes};
+    uint8_t* pieces[2] = {regions.data[0], regions.data[1]};
+    const uint32_t sizes[2] = {regions.size[0], regions.size[1]};
     bool ok = true;
     for (int i = 0; i < 2 && ok; ++i) {
         if (!pieces[i] || sizes[i] == 0) continue;

@@ -7,11 +7,11 @@
 
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/format_converter.h"
 #include "audio/gain_control.h"
 #include "audio/level_meter.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "base/interaction.h"
 #include "editing/markers.h"
 #include "library/library_account.h"

@@ -1,6 +1,6 @@
 #include "recording/recorder_shell.h"
 
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "base/interaction.h"
 #include "library/new_edits.h"
 #include "recording/capture_drain.h"

@@ -25,18 +25,6 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 /** Reads "KEY NUMBER\n" at `at`, moving past it. */
 bool ReadNumberLine(std::string_view text, size_t& at, std::string_view key, uint64_t& value)
 {
@@ -71,7 +59,7 @@ bool WriteInsertRecordingNote(const InsertRecordingNote& note)
     const std::string staging = path + ".new";
     const int fd = ::open(staging.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+    bool ok = WriteFullyAt(fd, reinterpret_cast<const uint8_t*>(text.data()), text.size(), 0) == text.size() && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(staging.c_str(), path.c_str()) == 0 && SyncParentFolder(path);
     if (!ok) {

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <memory>
-#include <sys/stat.h>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/interaction.h"
 #include "edit/edit_file.h"
 #include "library/library_account.h"
@@ -19,12 +19,6 @@ namespace tandrel {
 namespace {
 
 constexpr uint64_t kCopyChunkBytes = 1 << 20;
-
-bool Exists(const std::string& path)
-{
-    struct stat info{};
-    return ::stat(path.c_str(), &info) == 0;
-}
 
 uint32_t FrameBytes(const EditFile& edit)
 {
@@ -71,7 +65,7 @@ std::string RecoveredText(const std::string& title)
 std::string RecoverLeftoverTempEdit()
 {
     const std::string path = TempEditPath();
-    if (path.empty() || !Exists(path)) return {};
+    if (path.empty() || !PathExists(path)) return {};
     EditFile edit;
     // A temporary Edit in use by another copy of the program is locked and left alone.
     if (!edit.EditOpen(path, false, false)) return {};
@@ -97,7 +91,7 @@ std::string RecoverInsertRecording()
     if (!note) return {};
     EditFile edit;
     if (!edit.EditOpen(note->editPath, false, false)) {
-        if (!Exists(note->editPath)) RemoveInsertRecordingNote(); // the Edit is gone
+        if (!PathExists(note->editPath)) RemoveInsertRecordingNote(); // the Edit is gone
         return {};
     }
     const uint64_t committed = note->committedDataLength;
@@ -112,7 +106,7 @@ std::string RecoverInsertRecording()
     if (complete > 0) {
         // The copy goes through the temporary Edit; one that is still there holds audio of
         // its own that could not be saved, and must not be replaced.
-        if (Exists(TempEditPath())) return {};
+        if (PathExists(TempEditPath())) return {};
         std::string tempPath;
         std::unique_ptr<EditFile> target = MakeTempEdit(tempPath);
         if (!target) return {};

@@ -1,23 +1,16 @@
 #include "settings/file_dialog_places.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include <QDir>
 #include <QStandardPaths>
 
+#include "base/file_io.h"
 #include "settings/storage.h"
 
 namespace tandrel {
 
 namespace {
-
-bool IsFolder(const std::string& path)
-{
-    struct stat info;
-    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 std::string Location(QStandardPaths::StandardLocation location)
 {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "base/file_io.h"
 #include "base/interaction.h"
 
 namespace tandrel {
@@ -16,12 +17,6 @@ namespace {
 constexpr std::string_view kReservedInPath{"\"*\\:<>?|\0", 9};
 // Reserved in a name: all nine.
 constexpr std::string_view kReservedInName{"\"*/\\:<>?|\0", 10};
-
-bool IsFolder(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 } // namespace
 
@@ -59,21 +54,19 @@ bool CheckFileName(const std::string& name, const std::string& label)
     return false;
 }
 
+std::string WithoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 std::string FormatMegabytes(int64_t bytes)
 {
     if (bytes < 0) return "----";
     char text[64];
     std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1048576.0);
     return text;
-}
-
-std::string TitleFromPath(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t period = name.rfind('.');
-    if (period != std::string::npos) name.erase(period);
-    return name;
 }
 
 } // namespace tandrel

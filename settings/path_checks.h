@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/file_names.h"
+
 namespace tandrel {
 
 // Checks and small utilities for the paths and names that the file-handling parts share.
@@ -36,11 +38,10 @@ bool CreateFolderPath(const std::string& path);
     characters:" and the list, and returns false. Callers pass "Filenames". Any thread. */
 bool CheckFileName(const std::string& name, const std::string& label);
 
+/** `path` without the '/' at its end, however many; the root "/" stays as it is. */
+std::string WithoutTrailingSlashes(std::string path);
+
 /** "----" for a negative count, else the count in MiB with one decimal, as "1.5 MB". */
 std::string FormatMegabytes(int64_t bytes);
-
-/** The file name of `path` without its folder and extension: "/a/Talk.v2.kdw" gives
-    "Talk.v2". A period in a folder name is not an extension. */
-std::string TitleFromPath(const std::string& path);
 
 } // namespace tandrel

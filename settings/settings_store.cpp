@@ -13,6 +13,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "settings/path_checks.h"
+
 namespace tandrel {
 
 namespace {
@@ -205,13 +207,6 @@ bool WriteRaw(int mode, const char* keyPath, const std::vector<std::pair<QString
         settings.sync();
         return settings.status() != QSettings::AccessError;
     });
-}
-
-std::string WithoutTrailingSlashes(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
 }
 
 } // namespace

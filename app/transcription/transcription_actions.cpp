@@ -4,7 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/studio.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "settings/setting_defaults.h"
 
 namespace tandrel::app {

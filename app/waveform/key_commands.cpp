@@ -7,10 +7,10 @@
 #include "app/waveform/waveform_math.h"
 #include "app/waveform/waveform_view.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
-#include "audio/scrub.h"
-#include "audio/service_loop.h"
-#include "audio/transport.h"
+#include "engine/audio_stream.h"
+#include "engine/scrub.h"
+#include "engine/service_loop.h"
+#include "engine/transport.h"
 #include "editing/edit_commands.h"
 #include "editing/markers.h"
 #include "editing/selection.h"
@@ -21,8 +21,6 @@ namespace tandrel::waveform {
 namespace {
 
 using Key = ScrubKeyTracker::Key;
-constexpr uint32_t kBackKeys = Key::kFastBack | Key::kNormalBack | Key::kSlowBack;
-constexpr uint32_t kForwardKeys = Key::kFastForward | Key::kNormalForward | Key::kSlowForward;
 
 int ScrubButton(uint32_t key)
 {
@@ -299,8 +297,8 @@ void KeyCommands::SetScrubKeys(uint32_t keypad, uint32_t arrows)
         if (pressed & key) ScrubKeyDown(*stream, key, now);
     for (uint32_t key = 1; key <= Key::kSlowForward; key <<= 1)
         if (released & key) ScrubKeyUp(*stream, key, now);
-    transport.rewindHeld = after & kBackKeys;
-    transport.forwardHeld = after & kForwardKeys;
+    transport.rewindHeld = after & ScrubKeyTracker::kBackKeys;
+    transport.forwardHeld = after & ScrubKeyTracker::kForwardKeys;
     // The speed of the newest key, else of one still held.
     const uint32_t speedFrom = pressed ? pressed : after;
     if (speedFrom & (Key::kFastBack | Key::kFastForward))

@@ -11,7 +11,7 @@
 #include <cmath>
 
 #include "app/waveform/key_commands.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "editing/markers.h"
 #include "settings/setting_defaults.h"
 #include "settings/settings_store.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "audio/scrub.h"
+#include "engine/scrub.h"
 
 namespace tandrel::waveform {
 

@@ -12,10 +12,10 @@
 #include "app/waveform/key_commands.h"
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/gain_control.h"
 #include "audio/output_mode.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "editing/markers.h"
 #include "settings/path_checks.h"
 #include "settings/storage.h"
@@ -350,7 +350,7 @@ void WaveformView::DrawColumns(const Frame& frame, ColumnBand band)
             if (uint64_t(start) < view.windowStart ||
                 uint64_t(start + count) > view.windowStart + view.ring.Size())
                 continue; // beyond what the window holds
-            const WindowPieces pieces = view.ReadWindow(uint32_t(uint64_t(start) - view.windowStart));
+            const RingPieces pieces = view.ReadWindow(uint32_t(uint64_t(start) - view.windowStart));
             if (pieces.size[0] >= count) {
                 bytes = pieces.data[0];
             } else {

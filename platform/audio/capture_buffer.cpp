@@ -2,6 +2,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/audio_samples.h"
 #include "platform/audio/ring_regions.h"
 #include "platform/audio/sound_device.h"
 
@@ -92,7 +93,7 @@ void CaptureBuffer::Write(const int16_t* samples, uint32_t frames) noexcept
         const int16_t* in = samples + size_t(frame) * channels;
         if (format_.bits == 8) {
             for (uint32_t c = 0; c < channels; ++c)
-                ring[cursor + c] = uint8_t((in[c] >> 8) + 128);
+                ring[cursor + c] = Sample16To8(in[c]);
         } else {
             std::memcpy(ring + cursor, in, align);
         }

@@ -15,20 +15,17 @@ inline int RingRegions(uint8_t* ring, uint32_t ringBytes, uint32_t offset, uint3
 {
     regions = LockedRegions{};
     if (offset >= ringBytes || bytes == 0 || bytes > ringBytes) return kAudioInvalidParam;
-    regions.first = ring + offset;
-    regions.firstBytes = std::min(bytes, ringBytes - offset);
-    regions.secondBytes = bytes - regions.firstBytes;
-    if (regions.secondBytes > 0) regions.second = ring;
+    regions = PiecesOfRing(ring, ringBytes, offset, bytes);
     return kAudioOk;
 }
 
 /** True when both pieces of `regions` lie inside `ring` as RingRegions hands them out. */
 inline bool RegionsInsideRing(const uint8_t* ring, uint32_t ringBytes, const LockedRegions& regions)
 {
-    const bool firstInside = regions.first && regions.first >= ring &&
-                             regions.first + regions.firstBytes <= ring + ringBytes;
+    const bool firstInside = regions.data[0] && regions.data[0] >= ring &&
+                             regions.data[0] + regions.size[0] <= ring + ringBytes;
     const bool secondInside =
-        regions.secondBytes == 0 || (regions.second == ring && regions.secondBytes <= ringBytes);
+        regions.size[1] == 0 || (regions.data[1] == ring && regions.size[1] <= ringBytes);
     return firstInside && secondInside;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/audio_samples.h"
 #include "platform/audio/ring_regions.h"
 #include "platform/audio/sound_device.h"
 
@@ -16,7 +17,7 @@ template <int Bits>
 inline int32_t ReadSample(const uint8_t* ring, uint32_t frame, int channels, int channel) noexcept
 {
     if constexpr (Bits == 8) {
-        return (int32_t(ring[frame * channels + channel]) - 128) << 8;
+        return Sample8To16(ring[frame * channels + channel]);
     } else {
         int16_t s;
         std::memcpy(&s, ring + (size_t(frame) * channels + channel) * 2, 2);
@@ -55,7 +56,7 @@ int SoundBuffer::Unlock(const LockedRegions& regions)
     // most one ring ahead of it.
     const uint64_t played = playedBytes_.load(std::memory_order_acquire);
     const uint64_t written = std::max(unlockedBytes_.load(std::memory_order_relaxed), played) +
-                             regions.firstBytes + regions.secondBytes;
+                             regions.size[0] + regions.size[1];
     // The release store also hands the written bytes over to the callback.
     unlockedBytes_.store(std::min(written, played + bytes_), std::memory_order_release);
     return kAudioOk;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ring_pieces.h"
 #include "platform/audio/audio_event.h"
 #include "platform/audio/callback_gate.h"
 #include "platform/audio/device_id.h"
@@ -59,13 +60,7 @@ struct PcmFormat
 bool IsValidFormat(const PcmFormat& format);
 
 /** The one or two pieces of a locked ring region (the second when it wraps). */
-struct LockedRegions
-{
-    uint8_t* first = nullptr;
-    uint32_t firstBytes = 0;
-    uint8_t* second = nullptr;
-    uint32_t secondBytes = 0;
-};
+using LockedRegions = BasicRingPieces<uint8_t>;
 
 // Lock flags.
 inline constexpr uint32_t kLockFromWriteCursor = 0x1; // the offset is the write cursor

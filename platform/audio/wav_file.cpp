@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/audio_samples.h"
+
 namespace tandrel {
 namespace {
 
@@ -166,8 +168,7 @@ uint32_t WavSource::Read(int16_t* samples, uint32_t frames)
         const uint32_t count = whole * format_.channels;
         int16_t* out = samples + size_t(done) * format_.channels;
         for (uint32_t i = 0; i < count; ++i) {
-            out[i] = format_.bits == 8 ? int16_t((int32_t(raw_[i]) - 128) << 8)
-                                       : int16_t(Get16(&raw_[2 * i]));
+            out[i] = format_.bits == 8 ? Sample8To16(raw_[i]) : int16_t(Get16(&raw_[2 * i]));
         }
         done += whole;
         remaining_ -= got;

@@ -14,7 +14,7 @@
 #include "app/studio.h"
 #include "app/waveform/waveform_view.h"
 #include "app_test_support.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "base/recording_sink.h"
 #include "edit/edit_file.h"
 #include "library/library_moves.h"

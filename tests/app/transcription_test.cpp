@@ -10,7 +10,7 @@
 #include "app/studio.h"
 #include "app/transcription/keyboard_hook.h"
 #include "app_test_support.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "base/recording_sink.h"
 #include "library/library_moves.h"
 #include "settings/settings_store.h"

@@ -16,7 +16,7 @@
 #include "app/startup.h"
 #include "app/studio.h"
 #include "app_test_support.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "base/progress.h"
 #include "base/recording_sink.h"
 #include "library/library_moves.h"

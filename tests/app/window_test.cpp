@@ -26,7 +26,7 @@
 #include "app/studio.h"
 #include "app_test_support.h"
 #include "audio/audio_devices.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "base/recording_sink.h"
 #include "library/library_moves.h"
 #include "library/new_edits.h"

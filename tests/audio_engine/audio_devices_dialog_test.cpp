@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/audio_devices_dialog.h"
+#include "engine/device_change.h"
 #include "audio/format_converter.h"
 #include "base/recording_sink.h"
 #include "device_test_support.h"
@@ -136,7 +137,7 @@ TEST_F(AudioDevicesDialogTest, OkAndCancel)
             return c.ok;
         });
         ScopedRecordingSink sink;
-        EXPECT_EQ(ShowAudioDevicesDialog(false), c.ok);
+        EXPECT_EQ(ShowAudioDevicesDialog(), c.ok);
         const AudioEngineState& engine = AudioEngine();
         EXPECT_EQ(Description(engine.playbackDevice.get()), c.playing);
         EXPECT_EQ(Description(engine.captureDevice.get()), c.recording);
@@ -183,7 +184,7 @@ TEST_F(AudioDevicesDialogTest, TurningAudioBackOnListsTheDevicesAfresh)
         dialog.SetAudioOff(true);
         return true;
     });
-    ASSERT_TRUE(ShowAudioDevicesDialog(false));
+    ASSERT_TRUE(ShowAudioDevicesDialog());
     ASSERT_EQ(AudioEngine().playbackDevice, nullptr);
 
     backend->playback.push_back({"C"});

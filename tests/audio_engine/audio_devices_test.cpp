@@ -313,7 +313,7 @@ TEST_F(AudioDevices, TheDeglitchingBufferPlaysSilenceIntoTheOutput)
         ASSERT_EQ(bogus.Lock(0, 0, regions, kLockEntireBuffer), kAudioOk);
         const uint8_t silence = format.bitsPerSample == 8 ? 0x80 : 0;
         uint32_t loud = 0;
-        for (uint32_t i = 0; i < regions.firstBytes; ++i) loud += regions.first[i] != silence;
+        for (uint32_t i = 0; i < regions.size[0]; ++i) loud += regions.data[0][i] != silence;
         EXPECT_EQ(loud, 0u);
         bogus.Unlock(regions);
         // A second of output: a buffer played once would have stopped after a quarter.

@@ -11,11 +11,11 @@
 
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/format_converter.h"
 #include "audio/output_mode.h"
-#include "audio/service_loop.h"
-#include "audio/transport.h"
+#include "engine/service_loop.h"
+#include "engine/transport.h"
 #include "edit_test_support.h"
 #include "platform/audio/wav_file.h"
 
@@ -47,7 +47,7 @@ Bytes RenderThroughView(const std::string& path)
         const uint64_t at = out.size();
         view.SetCursor(std::min<uint64_t>(at + view.bufferBytes / 2, view.length), false);
         view.Render(false);
-        const WindowPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
+        const RingPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
         for (int i = 0; i < 2; ++i)
             out.insert(out.end(), pieces.data[i], pieces.data[i] + pieces.size[i]);
         out.resize(std::min<uint64_t>(out.size(), view.length));

@@ -2,7 +2,7 @@
 // quick tap moves the cue.
 #include <gtest/gtest.h>
 
-#include "audio/scrub.h"
+#include "engine/scrub.h"
 
 namespace tandrel {
 namespace {

@@ -8,9 +8,10 @@
 
 #include "audio/audio_shell.h"
 #include "audio/level_meter.h"
-#include "audio/record_mix.h"
+#include "engine/record_mix.h"
 #include "audio/sample_format.h"
-#include "audio/stream_io.h"
+#include "base/audio_samples.h"
+#include "engine/stream_io.h"
 
 namespace tandrel {
 namespace {
@@ -292,6 +293,11 @@ TEST(ReverseFramesTest, FramesTurnRoundSamplesStay)
     ReverseFrames(stereo16, 12, 4);
     EXPECT_EQ(std::vector<uint8_t>(stereo16, stereo16 + 12),
               (std::vector<uint8_t>{9, 10, 11, 12, 5, 6, 7, 8, 1, 2, 3, 4}));
+    uint8_t stereo16AndAPart[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    ReverseFrames(stereo16AndAPart, 10, 4);
+    EXPECT_EQ(std::vector<uint8_t>(stereo16AndAPart, stereo16AndAPart + 10),
+              (std::vector<uint8_t>{5, 6, 7, 8, 1, 2, 3, 4, 9, 10}))
+        << "a part frame at the end stays where it is";
     uint8_t mono8[] = {1, 2, 3, 4, 5};
     ReverseFrames(mono8, 5, 1);
     EXPECT_EQ(std::vector<uint8_t>(mono8, mono8 + 5), (std::vector<uint8_t>{5, 4, 3, 2, 1}));

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "audio/audio_devices.h"
-#include "audio/scrub_settings.h"
+#include "engine/scrub_settings.h"
 #include "settings/user.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "edit_test_support.h"
 
 namespace tandrel::test {

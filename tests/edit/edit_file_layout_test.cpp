@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "base/file_names.h"
 #include "base/recording_sink.h"
 #include "edit/edit_file.h"
 #include "edit_test_support.h"
@@ -127,9 +128,9 @@ TEST(EditHeaderFields, LengthIndexOutOfRangeReadsTheCurrentLength)
 
 TEST(EditTitle, IsTheFileNameWithoutItsFolder)
 {
-    EXPECT_EQ(TitleFromEditPath("/home/ana/Library/Show 12.kdw"), "Show 12.kdw");
-    EXPECT_EQ(TitleFromEditPath("Show.kdw"), "Show.kdw");
-    EXPECT_EQ(TitleFromEditPath("a/b/c/interview.kdw"), "interview.kdw");
+    EXPECT_EQ(FileNameOf("/home/ana/Library/Show 12.kdw"), "Show 12.kdw");
+    EXPECT_EQ(FileNameOf("Show.kdw"), "Show.kdw");
+    EXPECT_EQ(FileNameOf("a/b/c/interview.kdw"), "interview.kdw");
 }
 
 // --- Creation failures ------------------------------------------------------------------

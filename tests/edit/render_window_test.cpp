@@ -14,9 +14,9 @@ namespace {
 
 Bytes WindowBytes(const EditView& view)
 {
-    WindowPieces pieces = view.ReadWindow(0);
+    RingPieces pieces = view.ReadWindow(0);
     Bytes out(pieces.data[0], pieces.data[0] + pieces.size[0]);
-    if (pieces.count == 2) out.insert(out.end(), pieces.data[1], pieces.data[1] + pieces.size[1]);
+    if (pieces.size[1] > 0) out.insert(out.end(), pieces.data[1], pieces.data[1] + pieces.size[1]);
     return out;
 }
 

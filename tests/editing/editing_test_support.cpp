@@ -13,7 +13,7 @@ Bytes RenderAll(EditView& view)
     const uint64_t half = view.bufferBytes / 2;
     for (uint64_t at = 0; at < view.length;) {
         view.SetCursor(at + half, false);
-        WindowPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
+        RingPieces pieces = view.ReadWindow(uint32_t(at - view.windowStart));
         uint64_t take = std::min<uint64_t>(pieces.Total(), view.length - at);
         uint64_t first = std::min<uint64_t>(take, pieces.size[0]);
         out.insert(out.end(), pieces.data[0], pieces.data[0] + first);

@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                        view.length / 3, view.length, view.length + 1};
             for (uint64_t place : places) {
                 view.SetCursor(place, false);
-                tandrel::WindowPieces window = view.ReadWindow(0);
+                tandrel::RingPieces window = view.ReadWindow(0);
                 if (window.Total() != view.bufferBytes) Fail("the window lost its size");
             }
             view.CloseView();

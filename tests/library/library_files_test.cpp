@@ -310,5 +310,35 @@ TEST_F(LibraryFiles, NewEmptyEditIsLoadedAndListed)
     EXPECT_EQ(Titles(account), std::vector<std::string>{"Blank"});
 }
 
+// Emptying and restoring from Deleted Files and rebuilding a database all take the Edits of a
+// folder from this one listing: regular files (through links) ending in ".kdw", in name order.
+TEST(ListFolder, EditFilesAreRegularFilesEndingInTheEditExtension)
+{
+    ScratchLibrary library;
+    const fs::path folder = library.Account();
+    for (const char* name : {"b.kdw", ".kdw", "a.kdw", "notes.txt", "a.kdwx"})
+        WriteBytes((folder / name).string(), Bytes{1});
+    fs::create_directory(folder / "folder.kdw");
+    fs::create_symlink(folder / "b.kdw", folder / "link.kdw");
+    fs::create_symlink(folder / "missing", folder / "dangling.kdw");
+
+    struct Case
+    {
+        FolderEntry kind;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {FolderEntry::EditFile, {".kdw", "a.kdw", "b.kdw", "link.kdw"}},
+        {FolderEntry::Folder, {"folder.kdw"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> names{"left over"};
+        ASSERT_TRUE(ListFolder(folder.string(), c.kind, names));
+        EXPECT_EQ(names, c.names);
+    }
+    std::vector<std::string> names;
+    EXPECT_FALSE(ListFolder((folder / "nowhere").string(), FolderEntry::EditFile, names));
+}
+
 } // namespace
 } // namespace tandrel::test

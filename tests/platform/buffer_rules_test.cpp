@@ -33,17 +33,17 @@ TEST(BufferRules, LockHandsOutTheRegionAndItsWrappedRest)
         if (c.status != kAudioOk) continue;
         LockedRegions whole;
         buffer->Lock(0, 400, whole);
-        EXPECT_EQ(r.first, whole.first + c.firstOffset);
-        EXPECT_EQ(r.firstBytes, c.firstBytes);
-        EXPECT_EQ(r.secondBytes, c.secondBytes);
-        EXPECT_EQ(r.second, c.secondBytes ? whole.first : nullptr);
+        EXPECT_EQ(r.data[0], whole.data[0] + c.firstOffset);
+        EXPECT_EQ(r.size[0], c.firstBytes);
+        EXPECT_EQ(r.size[1], c.secondBytes);
+        EXPECT_EQ(r.data[1], c.secondBytes ? whole.data[0] : nullptr);
         EXPECT_EQ(buffer->Unlock(r), kAudioOk);
     }
 
     LockedRegions foreign;
     uint8_t elsewhere[8];
-    foreign.first = elsewhere;
-    foreign.firstBytes = 8;
+    foreign.data[0] = elsewhere;
+    foreign.size[0] = 8;
     EXPECT_EQ(buffer->Unlock(foreign), kAudioInvalidParam) << "memory that is not the ring";
 }
 

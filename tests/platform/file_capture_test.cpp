@@ -25,7 +25,7 @@ struct CaptureRig
     {
         LockedRegions regions;
         EXPECT_EQ(buffer.Lock(0, buffer.Bytes(), regions), kAudioOk);
-        std::vector<uint8_t> bytes(regions.first, regions.first + regions.firstBytes);
+        std::vector<uint8_t> bytes(regions.data[0], regions.data[0] + regions.size[0]);
         EXPECT_EQ(buffer.Unlock(regions), kAudioOk);
         return bytes;
     }

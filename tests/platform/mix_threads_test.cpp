@@ -106,7 +106,7 @@ TEST(MixThreads, CaptureBufferReadAndReplacedWhileCapturing)
             // The half behind the capture cursor is complete; the input writes ahead of it.
             const uint32_t behind = (cursor + buffer->Bytes() / 2) % buffer->Bytes();
             ASSERT_EQ(buffer->Lock(behind, buffer->Bytes() / 4, regions), kAudioOk);
-            volatile uint8_t sink = regions.first[0];
+            volatile uint8_t sink = regions.data[0][0];
             (void)sink;
             buffer->Unlock(regions);
             std::this_thread::sleep_for(std::chrono::microseconds(200));

@@ -52,7 +52,7 @@ TEST(NullDevice, CaptureIsSilence)
         ASSERT_EQ(device->CreateCaptureBuffer(format, format.BytesPerSecond(), buffer), kAudioOk);
         LockedRegions ring;
         ASSERT_EQ(buffer->Lock(0, buffer->Bytes(), ring), kAudioOk);
-        std::fill_n(ring.first, ring.firstBytes, uint8_t(0x55));
+        std::fill_n(ring.data[0], ring.size[0], uint8_t(0x55));
         buffer->Unlock(ring);
 
         AudioEvent filled;
@@ -65,8 +65,8 @@ TEST(NullDevice, CaptureIsSilence)
         buffer->GetCurrentPosition(&captured, nullptr);
         ASSERT_GE(captured, at.offset);
         const uint8_t silence = format.bits == 8 ? 0x80 : 0;
-        EXPECT_EQ(std::count(ring.first, ring.first + captured, silence), captured) << format.bits;
-        EXPECT_EQ(ring.first[captured], 0x55) << "nothing written past the cursor";
+        EXPECT_EQ(std::count(ring.data[0], ring.data[0] + captured, silence), captured) << format.bits;
+        EXPECT_EQ(ring.data[0][captured], 0x55) << "nothing written past the cursor";
     }
 }
 

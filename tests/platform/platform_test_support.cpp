@@ -126,9 +126,9 @@ void WriteRing(SoundBuffer& buffer, uint32_t offset, const std::vector<uint8_t>&
 {
     LockedRegions regions;
     ASSERT_EQ(buffer.Lock(offset, uint32_t(bytes.size()), regions), kAudioOk);
-    std::memcpy(regions.first, bytes.data(), regions.firstBytes);
-    if (regions.secondBytes)
-        std::memcpy(regions.second, bytes.data() + regions.firstBytes, regions.secondBytes);
+    std::memcpy(regions.data[0], bytes.data(), regions.size[0]);
+    if (regions.size[1])
+        std::memcpy(regions.data[1], bytes.data() + regions.size[0], regions.size[1]);
     ASSERT_EQ(buffer.Unlock(regions), kAudioOk);
 }
 

@@ -166,8 +166,8 @@ TEST(PortAudio, ToneThroughTheNullSinkComesBackFromItsMonitor)
         if (n == 0) return;
         LockedRegions regions;
         ASSERT_EQ(ring->Lock(readOffset, n, regions), kAudioOk);
-        captured.insert(captured.end(), regions.first, regions.first + regions.firstBytes);
-        captured.insert(captured.end(), regions.second, regions.second + regions.secondBytes);
+        captured.insert(captured.end(), regions.data[0], regions.data[0] + regions.size[0]);
+        captured.insert(captured.end(), regions.data[1], regions.data[1] + regions.size[1]);
         ring->Unlock(regions);
         readOffset = read;
     };

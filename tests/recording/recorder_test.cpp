@@ -5,9 +5,10 @@
 
 #include "audio/audio_devices.h"
 #include "audio/audio_devices_dialog.h"
+#include "engine/device_change.h"
 #include "audio/gain_control.h"
-#include "audio/service_loop.h"
-#include "audio/transport.h"
+#include "engine/service_loop.h"
+#include "engine/transport.h"
 #include "editing/markers.h"
 #include "editing/undo_redo.h"
 #include "editing_test_support.h"
@@ -385,7 +386,7 @@ TEST_F(NewRecording, IsSavedWhenTheDevicesGoAndTheInputIsMonitoredAgain)
                  dialog.SetAudioOff(true);
                  return true;
              });
-             ShowAudioDevicesDialog(false);
+             ShowAudioDevicesDialog();
              SetAudioDevicesPresenter({});
          },
          false, kRate / 10, false},

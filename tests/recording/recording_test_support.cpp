@@ -5,7 +5,7 @@
 
 #include "audio/audio_devices.h"
 #include "audio/gain_control.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "editing_test_support.h"
 #include "library/library_account.h"
 #include "platform/audio/sound_device.h"

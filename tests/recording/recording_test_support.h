@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "base/recording_sink.h"
 #include "edit_test_support.h"
 #include "recording/recorder_shell.h"

@@ -62,12 +62,6 @@ void WriteFile(const std::string& path, const std::string& content)
     ASSERT_TRUE(file.good()) << path;
 }
 
-bool IsFolder(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 bool Exists(const std::string& path)
 {
     struct stat info;

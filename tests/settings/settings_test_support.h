@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/file_io.h"
+
 namespace tandrel {
 
 /** Gives each test a fresh home: HOME and XDG_CONFIG_HOME point into a new temporary folder,
@@ -31,7 +33,6 @@ class SettingsTest : public ::testing::Test
 
 /** Writes `content` to `path`, creating nothing else. */
 void WriteFile(const std::string& path, const std::string& content);
-bool IsFolder(const std::string& path);
 bool Exists(const std::string& path);
 
 /** Result of running the probe program in a second process. */

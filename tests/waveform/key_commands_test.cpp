@@ -12,8 +12,8 @@
 #include "app/waveform/transport_panel.h"
 #include "app/waveform/waveform_view.h"
 #include "audio/audio_devices.h"
-#include "audio/service_loop.h"
-#include "audio/transport.h"
+#include "engine/service_loop.h"
+#include "engine/transport.h"
 #include "base/recording_sink.h"
 #include "editing/editor.h"
 #include "editing/markers.h"
@@ -149,7 +149,7 @@ TEST_F(KeyTest, KeypadKeysAndDedicatedKeysAreNeverConfused)
         const Qt::KeyboardModifiers modifiers = c.keypad ? Qt::KeypadModifier : Qt::NoModifier;
         Send(c.key, true, modifiers);
         EXPECT_EQ(keys.ScrubKeys(), c.scrub);
-        EXPECT_EQ(Transport().rewindHeld, (c.scrub & (Key::kFastBack | Key::kNormalBack | Key::kSlowBack)) != 0);
+        EXPECT_EQ(Transport().rewindHeld, (c.scrub & ScrubKeyTracker::kBackKeys) != 0);
         EXPECT_EQ(Stream().State(), c.state);
         if (c.cue >= 0 || c.scrub == 0) {
             EXPECT_EQ(Edit().cursor, uint64_t(c.cue >= 0 ? c.cue : 1000) * kColumn);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/waveform/waveform_math.h"
-#include "audio/scrub.h"
+#include "engine/scrub.h"
 
 namespace tandrel::waveform {
 namespace {

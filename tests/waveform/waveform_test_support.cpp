@@ -8,7 +8,7 @@
 #include "app/waveform/waveform_view.h"
 #include "audio/audio_devices.h"
 #include "audio/format_converter.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 
 namespace tandrel::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "platform/audio/sound_device.h"
 #include "edit_test_support.h"
 

@@ -11,7 +11,7 @@
 
 #include "app/waveform/waveform_view.h"
 #include "audio/audio_devices.h"
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "editing/selection.h"
 #include "settings/user.h"
 #include "waveform_test_support.h"

@@ -1,4 +1,4 @@
-#include "audio/record_mix.h"
+#include "engine/record_mix.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,15 +35,8 @@ bool MixRing::Setup(uint32_t bytes, const AudioFormat& playerFormat,
 void MixRing::Append(const uint8_t* bytes, uint32_t count)
 {
     const uint32_t size = Size();
-    if (count > size) {
-        bytes += count - size;
-        count = size;
-    }
-    const uint32_t at = writeCount_ % size;
-    const uint32_t first = std::min(count, size - at);
-    std::memcpy(storage_.data() + at, bytes, first);
-    std::memcpy(storage_.data(), bytes + first, count - first);
-    writeCount_ += count;
+    CopyIntoRing(storage_.data(), size, writeCount_ % size, bytes, count);
+    writeCount_ += std::min(count, size);
     // Bytes overwritten before the recorder took them are lost to it.
     if (writeCount_ - readCount_ > size) readCount_ = writeCount_ - size;
 }
@@ -71,11 +64,7 @@ bool MixRing::Read(uint32_t count, RingPieces& pieces)
     pieces = RingPieces{};
     if (storage_.empty() || Available() < count) return false;
     const uint32_t size = Size();
-    const uint32_t at = readCount_ % size;
-    pieces.data[0] = storage_.data() + at;
-    pieces.size[0] = std::min(count, size - at);
-    pieces.size[1] = count - pieces.size[0];
-    if (pieces.size[1] > 0) pieces.data[1] = storage_.data();
+    pieces = PiecesOfRing<const uint8_t>(storage_.data(), size, readCount_ % size, count);
     readCount_ += count;
     return true;
 }

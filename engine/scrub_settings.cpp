@@ -1,6 +1,6 @@
-#include "audio/scrub_settings.h"
+#include "engine/scrub_settings.h"
 
-#include "audio/transport.h"
+#include "engine/transport.h"
 #include "settings/user.h"
 
 namespace tandrel {

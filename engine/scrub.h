@@ -18,6 +18,9 @@ public:
         kFastBack = 1, kFastForward = 2, kNormalBack = 4, kNormalForward = 8,
         kSlowBack = 16, kSlowForward = 32,
     };
+    /** Every backward key, and every forward one. */
+    static constexpr uint32_t kBackKeys = kFastBack | kNormalBack | kSlowBack;
+    static constexpr uint32_t kForwardKeys = kFastForward | kNormalForward | kSlowForward;
 
     /** A scrub key went down (a key already held counts as a repeat). */
     void Press(uint32_t key, uint64_t now, uint64_t cue);

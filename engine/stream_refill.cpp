@@ -11,11 +11,12 @@
 
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 #include "audio/level_meter.h"
 #include "audio/output_mode.h"
-#include "audio/record_mix.h"
-#include "audio/stream_io.h"
+#include "engine/record_mix.h"
+#include "engine/stream_io.h"
+#include "base/audio_samples.h"
 #include "base/interaction.h"
 
 namespace tandrel {
@@ -109,7 +110,7 @@ bool StartStream(AudioStream& s)
 
     LockedRegions locked;
     if (ring.Lock(0, B, locked, kLockEntireBuffer) != 0 ||
-        locked.firstBytes + locked.secondBytes != B) {
+        locked.size[0] + locked.size[1] != B) {
         ReportError("DSIdle: Error locking playback buffer.");
         s.Stop(true);
         return false;
@@ -118,12 +119,12 @@ bool StartStream(AudioStream& s)
     if (remaining <= 0) {
         // Nothing to play (the cue is at the end already): back to standby rather than
         // sitting in PLAYING with a silent ring that never starts.
-        ring.Unlock(LockedRegions{locked.first, 0, nullptr, 0});
+        ring.Unlock(LockedRegions{{locked.data[0], nullptr}, {0, 0}});
         StopAtEnd(s);
         return false;
     }
     const uint32_t n = uint32_t(std::min<int64_t>(remaining, B));
-    uint8_t* bytes = locked.first;
+    uint8_t* bytes = locked.data[0];
     // A read error renders silence; the play goes on, as the render window does.
     ReadBlock(s, view.cursor, n, bytes);
     if (s.reverse)
@@ -213,12 +214,12 @@ bool DSIdle(AudioStream& s)
 
         LockedRegions locked;
         if (ring.Lock(fillFirst ? 0 : H, H, locked) != 0 ||
-            locked.firstBytes + locked.secondBytes != H) {
+            locked.size[0] + locked.size[1] != H) {
             ReportError("DSIdle: Error locking playback buffer midpoint.");
             s.Stop(true);
             return true;
         }
-        uint8_t* bytes = locked.first;
+        uint8_t* bytes = locked.data[0];
         if (remaining <= int64_t(H)) {
             // Everything left is in the other half already.
             std::memset(bytes, view.SilenceByte(), H);

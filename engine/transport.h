@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "audio/audio_stream.h"
-#include "audio/scrub.h"
+#include "engine/audio_stream.h"
+#include "engine/scrub.h"
 
 namespace tandrel {
 

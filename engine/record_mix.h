@@ -6,15 +6,9 @@
 
 #include "audio/format_converter.h"
 #include "base/audio_format.h"
+#include "base/ring_pieces.h"
 
 namespace tandrel {
-
-/** Up to two pieces of bytes read from a ring; together they are one run. */
-struct RingPieces
-{
-    const uint8_t* data[2] = {nullptr, nullptr};
-    uint32_t size[2] = {0, 0};
-};
 
 /** The audio a cart or deck player has just handed to its ring, in the recording format,
     for the record mixer. The player's stream writes (DSIdle), the recorder reads; counts

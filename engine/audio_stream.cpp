@@ -1,4 +1,4 @@
-#include "audio/audio_stream.h"
+#include "engine/audio_stream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,8 +9,9 @@
 #include "audio/format_converter.h"
 #include "audio/level_meter.h"
 #include "audio/output_mode.h"
-#include "audio/record_mix.h"
-#include "audio/stream_io.h"
+#include "base/ring_pieces.h"
+#include "engine/record_mix.h"
+#include "engine/stream_io.h"
 #include "base/interaction.h"
 
 namespace tandrel {
@@ -54,7 +55,7 @@ int ReadRendered(EditView& view, uint64_t from, uint32_t count, uint8_t* out)
             }
             continue;
         }
-        const WindowPieces pieces = view.ReadWindow(uint32_t(from - view.windowStart));
+        const RingPieces pieces = view.ReadWindow(uint32_t(from - view.windowStart));
         uint32_t taken = 0;
         for (int i = 0; i < 2 && taken < count; ++i) {
             const uint32_t part = std::min(pieces.size[i], count - taken);
@@ -75,23 +76,6 @@ int ReadRendered(EditView& view, uint64_t from, uint32_t count, uint8_t* out)
         if (!error) error = restore;
     }
     return error;
-}
-
-// Puts the frames of `count` bytes in the opposite order (the samples inside each frame
-// keep theirs).
-void ReverseFrames(uint8_t* bytes, uint32_t count, uint32_t align)
-{
-    if (align == 0) return;
-    uint32_t a = 0;
-    uint32_t b = count / align * align;
-    uint8_t frame[8];
-    while (b >= align && a + align <= b - align) {
-        b -= align;
-        std::memcpy(frame, bytes + a, align);
-        std::memcpy(bytes + a, bytes + b, align);
-        std::memcpy(bytes + b, frame, align);
-        a += align;
-    }
 }
 
 const char* StreamStateText(int state, bool paused)
@@ -318,15 +302,10 @@ void AudioStream::AppendRecentAudio(const uint8_t* bytes, uint32_t count)
     const size_t size = recentAudioRing.size();
     if (size == 0 || count == 0) return;
     recentAudioWritten += count;
-    if (count > size) {
-        bytes += count - size;
-        count = uint32_t(size);
-    }
     // Where the kept bytes begin: the newest byte lands just before recentAudioWritten.
-    const size_t at = size_t((recentAudioWritten - count) % size);
-    const size_t first = std::min<size_t>(count, size - at);
-    std::memcpy(recentAudioRing.data() + at, bytes, first);
-    std::memcpy(recentAudioRing.data(), bytes + first, count - first);
+    const size_t kept = std::min<size_t>(count, size);
+    CopyIntoRing(recentAudioRing.data(), size, size_t((recentAudioWritten - kept) % size), bytes,
+                 count);
 }
 
 uint64_t AudioStream::HeardPosition() const

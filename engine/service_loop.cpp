@@ -1,11 +1,11 @@
-#include "audio/service_loop.h"
+#include "engine/service_loop.h"
 
 #include <chrono>
 
 #include "audio/audio_devices.h"
 #include "audio/audio_shell.h"
-#include "audio/audio_stream.h"
-#include "audio/transport.h"
+#include "engine/audio_stream.h"
+#include "engine/transport.h"
 
 namespace tandrel {
 

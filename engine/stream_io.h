@@ -11,8 +11,4 @@ namespace tandrel {
     render are silence). UI thread. */
 int ReadRendered(EditView& view, uint64_t from, uint32_t count, uint8_t* out);
 
-/** Puts the frames of `count` bytes in the opposite order; the samples inside each frame
-    keep theirs. A trailing part frame is left alone. */
-void ReverseFrames(uint8_t* bytes, uint32_t count, uint32_t align);
-
 } // namespace tandrel

@@ -1,4 +1,4 @@
-#include "audio/transport.h"
+#include "engine/transport.h"
 
 #include <algorithm>
 
@@ -248,7 +248,7 @@ void ScrubKeyDown(AudioStream& stream, uint32_t key, uint64_t nowMs)
 {
     TransportState& transport = Transport();
     transport.tracker.Press(key, nowMs, stream.HasEdit() ? stream.reader->cursor : 0);
-    if (key & (ScrubKeyTracker::kFastBack | ScrubKeyTracker::kNormalBack | ScrubKeyTracker::kSlowBack))
+    if (key & ScrubKeyTracker::kBackKeys)
         transport.rewindHeld = true;
     else
         transport.forwardHeld = true;
@@ -257,8 +257,7 @@ void ScrubKeyDown(AudioStream& stream, uint32_t key, uint64_t nowMs)
 void ScrubKeyUp(AudioStream& stream, uint32_t key, uint64_t nowMs)
 {
     TransportState& transport = Transport();
-    const bool backward =
-        key & (ScrubKeyTracker::kFastBack | ScrubKeyTracker::kNormalBack | ScrubKeyTracker::kSlowBack);
+    const bool backward = key & ScrubKeyTracker::kBackKeys;
     if (backward)
         transport.rewindHeld = false;
     else

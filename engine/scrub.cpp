@@ -1,4 +1,4 @@
-#include "audio/scrub.h"
+#include "engine/scrub.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@ constexpr uint64_t kTapMs = 500;
 constexpr uint64_t kFreshPressMs = 120;
 constexpr int kRepeatsBeforeAudible = 4;
 
-bool Backward(uint32_t key) { return (key & (ScrubKeyTracker::kFastBack | ScrubKeyTracker::kNormalBack | ScrubKeyTracker::kSlowBack)) != 0; }
+bool Backward(uint32_t key) { return (key & ScrubKeyTracker::kBackKeys) != 0; }
 
 } // namespace
 
