@@ -283,6 +283,26 @@ public:
         setObjectName("AudioDevices");
         setWindowTitle("Audio Devices");
         auto* layout = new QVBoxLayout(this);
+        auto* systemRow = new QHBoxLayout;
+        systemRow->addWidget(new QLabel("Sound system:", this));
+        system_ = new QComboBox(this);
+        system_->setObjectName("soundSystem");
+        for (const std::string& text : AudioDevicesDialog::SoundSystemTexts())
+            system_->addItem(QString::fromStdString(text));
+        systemRow->addWidget(system_);
+        layout->addLayout(systemRow);
+        // The File device plays into a WAV file and records from one: a machine without sound
+        // hardware still records and plays.
+        auto* filesRow = new QHBoxLayout;
+        filesRow->addWidget(new QLabel("Record from:", this));
+        filesRow->addWidget(inFile_ = new QLineEdit(this));
+        filesRow->addWidget(new QLabel("Play into:", this));
+        filesRow->addWidget(outFile_ = new QLineEdit(this));
+        inFile_->setObjectName("recordFrom");
+        outFile_->setObjectName("playInto");
+        inFile_->setText(QString::fromStdString(model.SoundSystem().file.inPath));
+        outFile_->setText(QString::fromStdString(model.SoundSystem().file.outPath));
+        layout->addLayout(filesRow);
         auto* playbackBox = new QGroupBox("Playback device", this);
         (new QVBoxLayout(playbackBox))->addWidget(playback_ = new QListWidget(playbackBox));
         auto* captureBox = new QGroupBox("Recording device", this);
@@ -296,6 +316,7 @@ public:
         auto* formatRow = new QHBoxLayout;
         formatRow->addWidget(new QLabel("Default recording format:", this));
         format_ = new QComboBox(this);
+        format_->setObjectName("defaultFormat");
         for (const std::string& text : AudioDevicesDialog::FormatTexts())
             format_->addItem(QString::fromStdString(text));
         formatRow->addWidget(format_);
@@ -325,6 +346,13 @@ public:
         connect(format_, &QComboBox::currentIndexChanged, this, [this](int index) {
             if (!filling_) model_.SelectDefaultFormat(index + 1);
         });
+        connect(system_, &QComboBox::currentIndexChanged, this, [this](int index) {
+            if (!filling_) model_.SelectSoundSystem(index);
+            Show();
+        });
+        auto files = [this] { model_.SetSoundFiles(inFile_->text().toStdString(), outFile_->text().toStdString()); };
+        connect(inFile_, &QLineEdit::textChanged, this, files);
+        connect(outFile_, &QLineEdit::textChanged, this, files);
         Show();
     }
 
@@ -341,6 +369,10 @@ private:
         follow_->setChecked(model_.FollowDefaults());
         off_->setChecked(model_.AudioOff());
         format_->setCurrentIndex(model_.DefaultFormat() - 1);
+        system_->setCurrentIndex(int(model_.SoundSystem().kind));
+        const bool files = model_.SoundSystem().kind == AudioChoice::Kind::kFile;
+        inFile_->setEnabled(files);
+        outFile_->setEnabled(files);
         filling_ = false;
     }
     static void Fill(QListWidget* list, const std::vector<std::string>& texts, int selected)
@@ -358,6 +390,9 @@ private:
     QCheckBox* follow_;
     QCheckBox* off_;
     QComboBox* format_;
+    QComboBox* system_;
+    QLineEdit* inFile_;
+    QLineEdit* outFile_;
     bool filling_ = false;
 };
 

@@ -131,8 +131,7 @@ AudioBackend& EnsureAudioBackend()
 {
     AudioEngineState& engine = AudioEngine();
     if (!engine.backend) {
-        // No saved backend choice exists yet: TANDREL_AUDIO or automatic.
-        engine.backend = OpenAudioBackend("", engine.backendDescription);
+        engine.backend = OpenAudioBackend(ReadTextSetting("AudioBackend"), engine.backendDescription);
     }
     return *engine.backend;
 }
@@ -143,6 +142,20 @@ void UseAudioBackend(std::unique_ptr<AudioBackend> backend, std::string descript
     AudioEngineState& engine = AudioEngine();
     engine.backend = std::move(backend);
     engine.backendDescription = std::move(description);
+}
+
+AudioChoice SavedAudioChoice()
+{
+    AudioChoice choice;
+    ParseAudioChoice(ReadTextSetting("AudioBackend"), choice);
+    return choice;
+}
+
+void SwitchAudioBackend(const AudioChoice& choice)
+{
+    std::string why;
+    std::unique_ptr<AudioBackend> backend = OpenChosenAudioBackend(choice, "chosen", why);
+    UseAudioBackend(std::move(backend), std::move(why));
 }
 
 void CloseAudioEngine()

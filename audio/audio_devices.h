@@ -121,8 +121,8 @@ const AudioDeviceHooks& InstalledAudioDeviceHooks();
 
 // --- Backend -------------------------------------------------------------------------------
 
-/** Makes sure a backend is open: OpenAudioBackend (TANDREL_AUDIO, else automatic) the first
-    time. Never fails: without sound hardware the Null device stands in, so audio is always
+/** Makes sure a backend is open: OpenAudioBackend (TANDREL_AUDIO, else the "AudioBackend"
+    setting, else automatic) the first time. Never fails: without sound hardware the Null device stands in, so audio is always
     available. Returns the backend. */
 AudioBackend& EnsureAudioBackend();
 /** Uses `backend` from now on (tests, or a backend chosen in the program). Shuts the devices
@@ -130,6 +130,12 @@ AudioBackend& EnsureAudioBackend();
 void UseAudioBackend(std::unique_ptr<AudioBackend> backend, std::string description);
 /** Shuts the devices down and releases the backend and the lists (program exit, tests). */
 void CloseAudioEngine();
+/** The sound system the person chose in Audio Devices (the "AudioBackend" setting); a text
+    that cannot be read counts as automatic. */
+AudioChoice SavedAudioChoice();
+/** Shuts the devices down and opens `choice` as the backend from now on (TANDREL_AUDIO does
+    not override a choice made now). The caller opens the devices again. UI thread. */
+void SwitchAudioBackend(const AudioChoice& choice);
 
 /** The start-up check that used to ask for a DirectX version: audio enabled = true, and
     InitDirectSound(the recording format, checking the devices). An audio backend is always

@@ -85,6 +85,8 @@ AudioDevicesDialog::AudioDevicesDialog(bool fromCheck) : fromCheck_(fromCheck)
     initialCapture_ = IdentityAt(engine.captureDevices, CaptureSelection());
     initialAudioOff_ = audioOff_;
     initialFormat_ = defaultFormat_;
+    backend_ = SavedAudioChoice();
+    initialBackend_ = AudioChoiceText(backend_);
 }
 
 std::vector<std::string> AudioDevicesDialog::PlaybackTexts() const
@@ -155,6 +157,24 @@ void AudioDevicesDialog::SetAudioOff(bool off)
     if (switchedOn) RefreshAudioDeviceLists();
 }
 
+std::vector<std::string> AudioDevicesDialog::SoundSystemTexts()
+{
+    return {"Automatic: the sound server or card, else no sound", "No sound (Null device)",
+            "Sound server or card", "WAV files (File device)"};
+}
+
+void AudioDevicesDialog::SelectSoundSystem(int row)
+{
+    if (row < 0 || row >= int(SoundSystemTexts().size())) return;
+    backend_.kind = AudioChoice::Kind(row);
+}
+
+void AudioDevicesDialog::SetSoundFiles(const std::string& inPath, const std::string& outPath)
+{
+    backend_.file.inPath = inPath;
+    backend_.file.outPath = outPath;
+}
+
 void AudioDevicesDialog::SelectDefaultFormat(int number)
 {
     if (number >= 1 && number <= kDefaultFormatCount) defaultFormat_ = number;
@@ -194,6 +214,15 @@ AudioDevicesChange AudioDevicesDialog::Accept()
     engine.recordingFormat = DefaultFormatRecord(defaultFormat_);
     change.audioSwitched = audioOff_ != initialAudioOff_;
     change.formatChanged = defaultFormat_ != initialFormat_;
+    // Only the File device keeps its files; a path with a comma cannot be stored.
+    if (backend_.kind != AudioChoice::Kind::kFile) backend_.file = {};
+    const std::string backend = AudioChoiceText(backend_);
+    AudioChoice stored;
+    if (backend != initialBackend_ && ParseAudioChoice(backend, stored) &&
+        WriteSettingText(kSettingTwoAttempts, kProductKey, "AudioBackend", backend.c_str())) {
+        change.backendChanged = true;
+        change.backend = stored;
+    }
     return change;
 }
 

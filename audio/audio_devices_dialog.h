@@ -1,11 +1,11 @@
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include <optional>
-
 #include "audio/audio_devices.h"
+#include "platform/audio/audio_backend.h"
 
 namespace tandrel {
 
@@ -15,6 +15,8 @@ struct AudioDevicesChange
     bool audioSwitched = false;  // audio turned on or off
     bool deviceChanged = false;  // another playback or capture device
     bool formatChanged = false;  // another default recording format
+    bool backendChanged = false; // another sound system, `backend`
+    AudioChoice backend{};
 };
 
 /** The logic of the Audio Devices dialog: the two device lists, the "use the system's
@@ -43,6 +45,10 @@ class AudioDevicesDialog
     bool AudioOff() const { return audioOff_; }
     /** The lists take clicks only while audio is on and the defaults are not followed. */
     bool DeviceListsEnabled() const { return !followDefaults_ && !audioOff_; }
+    /** The sound systems in AudioChoice::Kind's order (automatic, none, sound server or card,
+        WAV files), and the one chosen with its WAV files. */
+    static std::vector<std::string> SoundSystemTexts();
+    const AudioChoice& SoundSystem() const { return backend_; }
     /** The 18 format texts, and the number (1..18) of the one chosen. */
     static std::vector<std::string> FormatTexts();
     int DefaultFormat() const { return defaultFormat_; }
@@ -55,6 +61,10 @@ class AudioDevicesDialog
     void SetFollowDefaults(bool follow);
     /** Turning audio back on lists the devices afresh. */
     void SetAudioOff(bool off);
+    /** A row of SoundSystemTexts; another row is ignored. The WAV files are read from
+        `inPath` and written to `outPath` (either may be empty: silence in, nothing kept). */
+    void SelectSoundSystem(int row);
+    void SetSoundFiles(const std::string& inPath, const std::string& outPath);
     /** A number outside 1..18 is ignored. */
     void SelectDefaultFormat(int number);
     /** The sound settings button: starts the desktop's sound control panel (pavucontrol).
@@ -80,6 +90,8 @@ class AudioDevicesDialog
     DeviceId initialCapture_{};
     bool initialAudioOff_ = false;
     int initialFormat_ = 16;
+    AudioChoice backend_;
+    std::string initialBackend_; // its text when the dialog opened
 };
 
 /** Shows the dialog and returns true for OK. The Qt program installs one that runs the real

@@ -36,11 +36,13 @@ void ApplyAudioDevicesChange(const AudioDevicesChange& change)
     const bool editOpen = hooks.editIsOpen && hooks.editIsOpen();
     if (hooks.stopPlayers) hooks.stopPlayers();
     AudioStream* main = MainStream();
-    if (change.audioSwitched || change.deviceChanged || change.formatChanged)
-        StopUsingTheDevices(main);
-    if (change.audioSwitched || change.deviceChanged) {
+    const bool devicesChange = change.audioSwitched || change.deviceChanged || change.backendChanged;
+    if (devicesChange || change.formatChanged) StopUsingTheDevices(main);
+    if (devicesChange) {
         ShutdownDirectSound();
-        if (change.deviceChanged && hooks.resetMixerBinding) hooks.resetMixerBinding();
+        if (change.backendChanged) SwitchAudioBackend(change.backend);
+        if ((change.deviceChanged || change.backendChanged) && hooks.resetMixerBinding)
+            hooks.resetMixerBinding();
         if (engine.audioEnabled)
             InitDirectSound(editOpen ? engine.playbackFormat : engine.recordingFormat, true);
     }

@@ -64,6 +64,7 @@ constexpr auto kTable = std::to_array<SettingDefault>({
     TextUnset("LastExportFolder", kSettingPathSize),
     // Audio devices.
     Number("DefaultFormat", 16, 1, 18),
+    Text("AudioBackend", kSettingPathSize, ""), // "", "null", "portaudio" or "file:in=...,out=..."
     TextUnset("DSPlayDevice", kSettingNameSize),
     TextUnset("DSCaptureDevice", kSettingNameSize),
     NumberUnset("UseDirectSound"), // written only

@@ -63,24 +63,9 @@ std::string AudioChoiceText(const AudioChoice& choice)
     return text;
 }
 
-std::unique_ptr<AudioBackend> OpenAudioBackend(std::string_view savedChoice, std::string& why)
+std::unique_ptr<AudioBackend> OpenChosenAudioBackend(const AudioChoice& choice,
+                                                     const std::string& source, std::string& why)
 {
-    AudioChoice choice;
-    std::string source;
-    const char* environment = std::getenv("TANDREL_AUDIO");
-    if (environment && *environment) {
-        if (!ParseAudioChoice(environment, choice)) {
-            why = std::string("Null device: TANDREL_AUDIO=\"") + environment +
-                  "\" is not null, portaudio or file:in=PATH,out=PATH[,fast]";
-            return MakeNullBackend();
-        }
-        source = "TANDREL_AUDIO";
-    } else if (ParseAudioChoice(savedChoice, choice)) {
-        source = choice.kind == AudioChoice::Kind::kAutomatic ? "automatic" : "saved choice";
-    } else {
-        source = "automatic; the saved choice \"" + std::string(savedChoice) + "\" is unknown";
-    }
-
     switch (choice.kind) {
     case AudioChoice::Kind::kNull:
         why = "Null device (" + source + ")";
@@ -100,6 +85,26 @@ std::unique_ptr<AudioBackend> OpenAudioBackend(std::string_view savedChoice, std
     }
     why = "Null device: " + found + " (" + source + ")";
     return MakeNullBackend();
+}
+
+std::unique_ptr<AudioBackend> OpenAudioBackend(std::string_view savedChoice, std::string& why)
+{
+    AudioChoice choice;
+    std::string source;
+    const char* environment = std::getenv("TANDREL_AUDIO");
+    if (environment && *environment) {
+        if (!ParseAudioChoice(environment, choice)) {
+            why = std::string("Null device: TANDREL_AUDIO=\"") + environment +
+                  "\" is not null, portaudio or file:in=PATH,out=PATH[,fast]";
+            return MakeNullBackend();
+        }
+        source = "TANDREL_AUDIO";
+    } else if (ParseAudioChoice(savedChoice, choice)) {
+        source = choice.kind == AudioChoice::Kind::kAutomatic ? "automatic" : "saved choice";
+    } else {
+        source = "automatic; the saved choice \"" + std::string(savedChoice) + "\" is unknown";
+    }
+    return OpenChosenAudioBackend(choice, source, why);
 }
 
 } // namespace tandrel

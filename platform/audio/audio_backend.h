@@ -30,6 +30,12 @@ bool ParseAudioChoice(std::string_view text, AudioChoice& choice);
 /** The text form of a choice, which ParseAudioChoice reads back. */
 std::string AudioChoiceText(const AudioChoice& choice);
 
+/** Opens the backend `choice` names (PortAudio, chosen or automatic, gives way to the Null
+    device when it finds no playback device). `source` says in `why` where the choice came
+    from. Never returns null. UI thread. */
+std::unique_ptr<AudioBackend> OpenChosenAudioBackend(const AudioChoice& choice,
+                                                     const std::string& source, std::string& why);
+
 /** Opens the audio backend: the one named by the TANDREL_AUDIO environment variable when
     it is set and not empty, else `savedChoice` (the user's choice from the settings, "" for
     automatic). PortAudio, chosen or automatic, gives way to the Null device when it finds

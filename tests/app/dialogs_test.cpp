@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 
 #include "app/commands.h"
@@ -109,7 +110,7 @@ TEST_F(DialogTest, AudioDevicesShowsTheDevicesCancelKeepsThemAndOkTurnsAudioOff)
     };
     ASSERT_TRUE(WithDialog(kCmdAudioDevices, "AudioDevices", [&](QWidget* dialog) {
         turnOff(dialog);
-        dialog->findChild<QComboBox*>()->setCurrentIndex(2);
+        dialog->findChild<QComboBox*>("defaultFormat")->setCurrentIndex(2);
         Press(dialog, QDialogButtonBox::Cancel);
     }));
     EXPECT_TRUE(AudioEngine().audioEnabled);
@@ -118,7 +119,7 @@ TEST_F(DialogTest, AudioDevicesShowsTheDevicesCancelKeepsThemAndOkTurnsAudioOff)
     int playbackRows = 0, formats = 0;
     ASSERT_TRUE(WithDialog(kCmdAudioDevices, "AudioDevices", [&](QWidget* dialog) {
         playbackRows = dialog->findChildren<QListWidget*>().front()->count();
-        formats = dialog->findChild<QComboBox*>()->count();
+        formats = dialog->findChild<QComboBox*>("defaultFormat")->count();
         turnOff(dialog);
         // The lists stop taking clicks while audio is off.
         EXPECT_FALSE(dialog->findChildren<QListWidget*>().front()->isEnabled());
@@ -128,6 +129,26 @@ TEST_F(DialogTest, AudioDevicesShowsTheDevicesCancelKeepsThemAndOkTurnsAudioOff)
     EXPECT_EQ(formats, 18);
     EXPECT_FALSE(AudioEngine().audioEnabled);
     EXPECT_EQ(ReadNumberSetting("UseDirectSound"), 0u);
+}
+
+TEST_F(DialogTest, AudioDevicesSwitchesToTheFileDeviceAndBack)
+{
+    const std::string out = home.Path() + "/played.wav";
+    auto choose = [&](int system, const std::string& playInto) {
+        return WithDialog(kCmdAudioDevices, "AudioDevices", [&](QWidget* dialog) {
+            dialog->findChild<QComboBox*>("soundSystem")->setCurrentIndex(system);
+            dialog->findChild<QLineEdit*>("playInto")->setText(QString::fromStdString(playInto));
+            Press(dialog, QDialogButtonBox::Ok);
+        });
+    };
+    ASSERT_TRUE(choose(3, out));
+    EXPECT_EQ(ReadTextSetting("AudioBackend"), "file:out=" + out);
+    EXPECT_TRUE(AudioEngine().backendDescription.starts_with("File device")) << AudioEngine().backendDescription;
+    EXPECT_TRUE(std::filesystem::exists(out)) << "the playback device is open on the file";
+    ASSERT_TRUE(choose(1, ""));
+    EXPECT_EQ(ReadTextSetting("AudioBackend"), "null");
+    EXPECT_TRUE(AudioEngine().backendDescription.starts_with("Null device")) << AudioEngine().backendDescription;
+    EXPECT_TRUE(AudioEngine().audioEnabled);
 }
 
 TEST_F(DialogTest, ScrubSettingsAreKeptInTheUserFlags)
