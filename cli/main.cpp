@@ -8,6 +8,7 @@
 #include "base/terminal_progress.h"
 #include "base/terminal_sink.h"
 #include "cli/devices_command.h"
+#include "cli/gain_control_command.h"
 #include "cli/edit_commands.h"
 #include "cli/play_command.h"
 #include "cli/record_command.h"
@@ -38,6 +39,8 @@ int main(int argc, char** argv)
         status = LibraryCommand({words.begin() + 1, words.end()});
     } else if (words.size() >= 2 && words[0] == "edit" && words[1] == "do") {
         status = EditDoCommand({words.begin() + 2, words.end()});
+    } else if (!words.empty() && words[0] == "gain-control") {
+        status = GainControlCommand({words.begin() + 1, words.end()});
     } else if (!words.empty() && words[0] == "devices") {
         status = DevicesCommand({words.begin() + 1, words.end()});
     } else if (!words.empty() && words[0] == "play") {

@@ -47,6 +47,27 @@ protected:
     std::string storage;
 };
 
+// Not the Library, but the same settings folder: the gain control switch is kept there.
+TEST_F(LibraryCommandTest, GainControlIsTurnedOnAndOffInTheSettings)
+{
+    struct Step
+    {
+        std::vector<std::string> args;
+        int status;
+        const char* out;
+    };
+    const Step kSteps[] = {{{"gain-control"}, 0, "gain control: off\n"},
+                           {{"gain-control", "on"}, 0, "gain control: on\n"},
+                           {{"gain-control"}, 0, "gain control: on\n"},
+                           {{"gain-control", "loud"}, 2, ""},
+                           {{"gain-control", "off"}, 0, "gain control: off\n"}};
+    for (const Step& step : kSteps) {
+        const RunResult run = Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args.back() << run.err;
+        EXPECT_EQ(run.out, step.out) << step.args.back();
+    }
+}
+
 TEST_F(LibraryCommandTest, NewCopyRenameDeleteRestore)
 {
     ASSERT_EQ(Library({"new", "Interview"}).status, 0);
