@@ -79,6 +79,25 @@ Samples ReverseFramesOf(const Samples& s, uint32_t channels)
     return r;
 }
 
+// What an output mode makes of 16-bit stereo; other audio is left as it is.
+void ApplyMode(int mode, Samples& s, const Format& f)
+{
+    if (f.channels != 2 || f.bits != 16) return;
+    for (size_t i = 0; i + 1 < s.size(); i += 2) {
+        const int32_t l = s[i], r = s[i + 1];
+        int32_t out = 0;
+        switch (mode) {
+        case kOutputMonoMix: out = std::clamp(l + r, -32768, 32767); break;
+        case kOutputMonoMix6dB: out = (l + r) >> 1; break;
+        case kOutputMonoMix12dB: out = (l + r) >> 2; break;
+        case kOutputLeftOnly: out = l; break;
+        case kOutputRightOnly: out = r; break;
+        default: continue;
+        }
+        s[i] = s[i + 1] = int16_t(out);
+    }
+}
+
 class StreamTest : public ::testing::Test
 {
 protected:
@@ -106,6 +125,7 @@ protected:
     {
         this->format = format;
         path = dir.File("show.kdw");
+        std::filesystem::remove(path);
         const uint64_t bytes =
             uint64_t(seconds * format.rate) * format.BlockAlign();
         EXPECT_TRUE(MakeEdit(path, format, bytes, bytes));
@@ -115,6 +135,15 @@ protected:
         AudioEngine().playbackFormat = record;
         EXPECT_EQ(InitDirectSound(record, true), 0);
         return RenderThroughView(path);
+    }
+
+    // Opens the Edit in `stream` and plays it from byte `from`.
+    void Start(AudioStream& stream, uint64_t from = 0, bool reverse = false)
+    {
+        ASSERT_EQ(ManagerSetEdit(stream, path), 0);
+        stream.reverse = reverse;
+        stream.reader->SetCursor(from, false);
+        ASSERT_EQ(stream.Play(), 0);
     }
 
     // The service loop as the program runs it: a pass, then a millisecond of audio.
@@ -154,17 +183,7 @@ protected:
     {
         ASSERT_FALSE(expected.empty());
         const auto at = std::search(out.begin(), out.end(), expected.begin(), expected.end());
-        if (at == out.end()) {
-            // Say where it went wrong: from the first sound, the first sample that differs.
-            const auto first = std::find_if(out.begin(), out.end(), [](int16_t v) { return v; });
-            const size_t from = size_t(first - out.begin());
-            size_t i = 0;
-            while (from + i < out.size() && i < expected.size() && out[from + i] == expected[i])
-                ++i;
-            FAIL() << "the rendered audio is not in the output: sound from sample " << from
-                   << " of " << out.size() << ", first difference after " << i << " of "
-                   << expected.size() << " expected samples";
-        }
+        ASSERT_NE(at, out.end()) << "the rendered audio is not in the output";
         EXPECT_TRUE(std::all_of(out.begin(), at, [](int16_t s) { return s == 0; }))
             << "sound before the play";
         EXPECT_TRUE(std::all_of(at + expected.size(), out.end(), [](int16_t s) { return s == 0; }))
@@ -184,13 +203,34 @@ struct PlayCase
     const char* name;
     Format format;
     double seconds;
+    int mode = kOutputNormal;
+    bool reverse = false;
+    int64_t from = 0, to = -1; // frames; -1: to the end the play reaches by itself
+    uint32_t speed = 1;        // times the Edit's rate
+    int32_t volume = 0;        // hundredths of a decibel
 };
 const PlayCase kPlayCases[] = {
-    {"stereo 16-bit, several rings", {2, 8000, 16}, 3.3},
-    {"stereo 16-bit, shorter than the ring", {2, 8000, 16}, 0.3},
+    {"stereo 16-bit, several rings", kStereo16, 3.3},
+    {"stereo 16-bit, shorter than the ring", kStereo16, 0.3},
     {"mono 8-bit", {1, 8000, 8}, 2.05},
     {"stereo 16-bit at 11025 Hz (odd ring)", {2, 11025, 16}, 2.5},
     {"mono 16-bit, exactly two rings", {1, 22050, 16}, 2.0},
+    {"reverse stereo", kStereo16, 2.7, kOutputNormal, true, 18600},
+    {"reverse mono 8-bit", {1, 8000, 8}, 2.7, kOutputNormal, true, 18600},
+    {"range", kStereo16, 3.0, kOutputNormal, false, 1000, 13001},
+    {"range from the start", kStereo16, 3.0, kOutputNormal, false, 0, 7},
+    {"reverse range", kStereo16, 3.0, kOutputNormal, true, 20000, 4321},
+    {"mono mix", kStereo16, 1.6, kOutputMonoMix},
+    {"mono mix -6 dB", kStereo16, 1.6, kOutputMonoMix6dB},
+    {"mono mix -12 dB", kStereo16, 1.6, kOutputMonoMix12dB},
+    {"left only", kStereo16, 1.6, kOutputLeftOnly},
+    {"right only", kStereo16, 1.6, kOutputRightOnly},
+    // Output modes leave mono and 8-bit audio as they are.
+    {"mono mix of mono", {1, 8000, 16}, 1.6, kOutputMonoMix},
+    {"left only of 8-bit", {2, 8000, 8}, 1.6, kOutputLeftOnly},
+    // Twice the rate plays every second frame, and the cue still ends at the end.
+    {"twice the rate", kStereo16, 2.2, kOutputNormal, false, 0, -1, 2},
+    {"volume -6 dB", kStereo16, 2.2, kOutputNormal, false, 0, -1, 1, -600},
 };
 
 TEST_F(StreamTest, PlayWritesExactlyTheRenderedAudio)
@@ -198,159 +238,38 @@ TEST_F(StreamTest, PlayWritesExactlyTheRenderedAudio)
     for (const PlayCase& c : kPlayCases) {
         SCOPED_TRACE(c.name);
         const Bytes rendered = Prepare(c.format, c.seconds);
-        {
-            AudioStream stream(2, false, false, 0);
-            ASSERT_EQ(ManagerSetEdit(stream, path), 0);
-            stream.reader->SetCursor(0, false);
-            ASSERT_EQ(stream.Play(), 0);
-            EXPECT_EQ(stream.State(), kStatePlaying);
-            Run(stream);
-            EXPECT_EQ(stream.reader->cursor, stream.reader->length) << "the cue ends at the end";
-        }
-        ExpectPlayed(Output(), AsSamples(rendered, c.format.bits));
-        std::filesystem::remove(path);
-    }
-}
-
-TEST_F(StreamTest, ReversePlayWritesTheFramesBackwards)
-{
-    const Format formats[] = {{2, 8000, 16}, {1, 8000, 8}};
-    for (const Format& f : formats) {
-        SCOPED_TRACE(f.channels);
-        const Bytes rendered = Prepare(f, 2.7);
-        const uint64_t from = rendered.size() - 3 * f.BlockAlign() * 1000; // 3000 frames in
-        {
-            AudioStream stream(2, false, false, 0);
-            ASSERT_EQ(ManagerSetEdit(stream, path), 0);
-            stream.reverse = true;
-            stream.reader->SetCursor(from, false);
-            ASSERT_EQ(stream.Play(), 0);
-            EXPECT_EQ(stream.endPosition, 0u);
-            Run(stream);
-            EXPECT_EQ(stream.reader->cursor, 0u);
-        }
-        const Bytes head(rendered.begin(), rendered.begin() + from);
-        ExpectPlayed(Output(), ReverseFramesOf(AsSamples(head, f.bits), f.channels));
-        std::filesystem::remove(path);
-    }
-}
-
-TEST_F(StreamTest, ARangePlaysOnlyThatRange)
-{
-    struct Range
-    {
-        bool reverse;
-        uint64_t from, to; // frames
-    };
-    const Range ranges[] = {{false, 1000, 13001}, {false, 0, 7}, {true, 20000, 4321}};
-    for (const Range& r : ranges) {
-        SCOPED_TRACE(r.from);
-        const Format f{2, 8000, 16};
-        const Bytes rendered = Prepare(f, 3.0);
-        {
-            AudioStream stream(2, false, false, 0);
-            ASSERT_EQ(ManagerSetEdit(stream, path), 0);
-            stream.reverse = r.reverse;
-            stream.reader->SetCursor(r.from * 4, false);
-            ASSERT_EQ(stream.Play(), 0);
-            stream.SetEnd(r.to * 4);
-            Run(stream);
-            EXPECT_EQ(stream.reader->cursor, r.to * 4);
-        }
-        const uint64_t a = std::min(r.from, r.to) * 4, b = std::max(r.from, r.to) * 4;
-        Samples expected = AsSamples(Bytes(rendered.begin() + a, rendered.begin() + b), 16);
-        if (r.reverse) expected = ReverseFramesOf(expected, 2);
-        ExpectPlayed(Output(), expected);
-        std::filesystem::remove(path);
-    }
-}
-
-TEST_F(StreamTest, OutputModesChangeStereoOnly)
-{
-    using Rule = std::pair<int32_t, int32_t> (*)(int32_t, int32_t);
-    struct ModeCase
-    {
-        int mode;
-        Format format;
-        Rule rule;
-    };
-    const ModeCase cases[] = {
-        {kOutputNormal, {2, 8000, 16}, [](int32_t l, int32_t r) { return std::pair(l, r); }},
-        {kOutputMonoMix, {2, 8000, 16},
-         [](int32_t l, int32_t r) {
-             const int32_t m = std::clamp(l + r, -32768, 32767);
-             return std::pair(m, m);
-         }},
-        {kOutputMonoMix6dB, {2, 8000, 16},
-         [](int32_t l, int32_t r) { return std::pair((l + r) >> 1, (l + r) >> 1); }},
-        {kOutputMonoMix12dB, {2, 8000, 16},
-         [](int32_t l, int32_t r) { return std::pair((l + r) >> 2, (l + r) >> 2); }},
-        {kOutputLeftOnly, {2, 8000, 16}, [](int32_t l, int32_t) { return std::pair(l, l); }},
-        {kOutputRightOnly, {2, 8000, 16}, [](int32_t, int32_t r) { return std::pair(r, r); }},
-        // Mono and 8-bit audio are left as they are.
-        {kOutputMonoMix, {1, 8000, 16}, nullptr},
-        {kOutputLeftOnly, {2, 8000, 8}, nullptr},
-    };
-    for (const ModeCase& c : cases) {
-        SCOPED_TRACE(c.mode);
-        const Bytes rendered = Prepare(c.format, 1.6);
+        const uint64_t align = c.format.BlockAlign(), from = c.from * align;
+        const uint64_t end = c.to >= 0 ? c.to * align : c.reverse ? 0 : rendered.size();
         SetCurrentOutputMode(c.mode);
         {
             AudioStream stream(2, false, false, 0);
-            ASSERT_EQ(ManagerSetEdit(stream, path), 0);
-            stream.reader->SetCursor(0, false);
-            ASSERT_EQ(stream.Play(), 0);
-            Run(stream);
-        }
-        Samples expected = AsSamples(rendered, c.format.bits);
-        if (c.rule)
-            for (size_t i = 0; i + 1 < expected.size(); i += 2) {
-                const auto [l, r] = c.rule(expected[i], expected[i + 1]);
-                expected[i] = int16_t(l);
-                expected[i + 1] = int16_t(r);
+            Start(stream, from, c.reverse);
+            EXPECT_EQ(stream.State(), kStatePlaying);
+            if (c.reverse) {
+                EXPECT_EQ(stream.endPosition, 0u);
             }
+            if (c.to >= 0) stream.SetEnd(end);
+            if (c.speed != 1) stream.SetTargetFrequency(c.speed * c.format.rate);
+            ASSERT_EQ(stream.secondary->SetVolume(c.volume), kAudioOk);
+            Run(stream);
+            EXPECT_EQ(stream.reader->cursor, end) << "the cue ends where the play ends";
+            EXPECT_EQ(stream.targetFrequency, c.format.rate) << "a stop sets the Edit's rate back";
+        }
+        const auto [a, b] = std::minmax(from, end);
+        Samples expected = AsSamples(Bytes(rendered.begin() + a, rendered.begin() + b), c.format.bits);
+        if (c.reverse) expected = ReverseFramesOf(expected, c.format.channels);
+        ApplyMode(c.mode, expected, c.format);
+        const size_t ch = c.format.channels;
+        if (c.speed != 1) {
+            Samples kept;
+            for (size_t i = 0; i + ch <= expected.size(); i += c.speed * ch)
+                kept.insert(kept.end(), expected.begin() + i, expected.begin() + i + ch);
+            expected = kept;
+        }
+        const int64_t gain = std::lround(65536.0 * std::pow(10.0, c.volume / 2000.0));
+        for (int16_t& s : expected) s = int16_t((int64_t(s) * gain) >> 16);
         ExpectPlayed(Output(), expected);
-        std::filesystem::remove(path);
     }
-}
-
-TEST_F(StreamTest, FrequencyAndVolumeChangeTheSamples)
-{
-    const Format f{2, 8000, 16};
-    const Bytes rendered = Prepare(f, 2.2);
-    const Samples plain = AsSamples(rendered, 16);
-    {
-        // Twice the rate: every second frame, and the cue still ends at the end.
-        AudioStream stream(2, false, false, 0);
-        ASSERT_EQ(ManagerSetEdit(stream, path), 0);
-        stream.reader->SetCursor(0, false);
-        ASSERT_EQ(stream.Play(), 0);
-        stream.SetTargetFrequency(2 * f.rate);
-        Run(stream);
-        EXPECT_EQ(stream.reader->cursor, stream.reader->length);
-        EXPECT_EQ(stream.targetFrequency, f.rate) << "a stop sets the Edit's rate back";
-    }
-    Samples expected;
-    for (size_t frame = 0; 2 * frame + 1 < plain.size(); frame += 2) {
-        expected.push_back(plain[2 * frame]);
-        expected.push_back(plain[2 * frame + 1]);
-    }
-    ExpectPlayed(Output(), expected);
-
-    ASSERT_EQ(InitDirectSound(AudioEngine().playbackFormat, true), 0);
-    {
-        AudioStream stream(2, false, false, 0);
-        ASSERT_EQ(ManagerSetEdit(stream, path), 0);
-        stream.reader->SetCursor(0, false);
-        ASSERT_EQ(stream.Play(), 0);
-        ASSERT_EQ(stream.secondary->SetVolume(-600), kAudioOk);
-        Run(stream);
-    }
-    const int64_t gain = std::lround(65536.0 * std::pow(10.0, -600 / 2000.0));
-    expected.clear();
-    for (int16_t s : plain)
-        expected.push_back(int16_t((int64_t(s) * gain) >> 16));
-    ExpectPlayed(Output(), expected);
 }
 
 TEST_F(StreamTest, PlayersPostTheirEndOnce)
@@ -369,8 +288,7 @@ TEST_F(StreamTest, PlayersPostTheirEndOnce)
     };
     for (const PlayerCase& c : cases) {
         SCOPED_TRACE(c.seconds);
-        const Format f{2, 8000, 16};
-        const Bytes rendered = Prepare(f, c.seconds);
+        const Bytes rendered = Prepare(kStereo16, c.seconds);
         shell.finished.clear();
         {
             AudioStream player(2, !c.deck, c.deck, c.index);
@@ -386,25 +304,12 @@ TEST_F(StreamTest, PlayersPostTheirEndOnce)
         EXPECT_EQ(shell.finished[0], std::pair(c.deck, c.index));
         const Bytes played(rendered.begin() + c.startFrame * 4, rendered.end());
         ExpectPlayed(Output(), AsSamples(played, 16));
-        std::filesystem::remove(path);
     }
-}
-
-TEST_F(StreamTest, PlayFromTheEndGoesBackToStandby)
-{
-    Prepare({2, 8000, 16}, 1.0);
-    AudioStream stream(2, false, false, 0);
-    ASSERT_EQ(ManagerSetEdit(stream, path), 0);
-    stream.reader->SetCursor(stream.reader->length, false);
-    ASSERT_EQ(stream.Play(), 0);
-    ServiceAudio(false);
-    EXPECT_EQ(stream.State(), kStateStandby);
-    EXPECT_EQ(stream.Stop(false), -1) << "already stopped";
 }
 
 TEST_F(StreamTest, APlayThatEndsByItselfListensToTheInputAgain)
 {
-    Prepare({2, 8000, 16}, 0.3);
+    Prepare(kStereo16, 0.3);
     Transport() = TransportState{};
     AudioStream stream(2, false, false, 0);
     ASSERT_EQ(ManagerSetEdit(stream, path), 0);
@@ -419,22 +324,21 @@ TEST_F(StreamTest, APlayThatEndsByItselfListensToTheInputAgain)
     DisarmRecording(stream);
 }
 
-TEST_F(StreamTest, StreamsWithoutAnEditDoNotPlay)
+TEST_F(StreamTest, StreamsWithoutAnEditOrAtItsEndDoNotPlay)
 {
-    Prepare({2, 8000, 16}, 0.5);
+    const uint64_t end = Prepare(kStereo16, 1.0).size();
     AudioStream stream(2, false, false, 0);
     EXPECT_EQ(MainStream(), &stream);
     EXPECT_EQ(stream.Play(), -1);
     EXPECT_EQ(stream.State(), kStateStandby);
     EXPECT_EQ(ManagerSetEdit(stream, dir.File("missing.kdw")), -1);
     EXPECT_FALSE(stream.HasEdit());
+    // Played from the end of its Edit, a stream goes straight back to standby.
+    Start(stream, end);
+    ServiceAudio(false);
+    EXPECT_EQ(stream.State(), kStateStandby);
+    EXPECT_EQ(stream.Stop(false), -1) << "already stopped";
 }
-
-} // namespace
-} // namespace tandrel::test
-
-namespace tandrel::test {
-namespace {
 
 /** A device whose output sits `latency` seconds in front of the speaker: the cue and the
     meters must lag the play cursor by that much. Pumped by hand like the fast File device. */
@@ -462,15 +366,10 @@ struct MeterCountingShell : AudioShell
     void ShowMeterReading(int32_t, int32_t, bool, bool) override { ++readings; }
 };
 
-TEST(LatencyTest, CueAndMetersFollowWhatIsHeard)
+TEST_F(StreamTest, CueAndMetersFollowWhatIsHeardThroughALatentDevice)
 {
-    TempDir dir;
-    setenv("HOME", dir.Path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
-    const std::string path = dir.File("show.kdw");
+    path = dir.File("show.kdw");
     ASSERT_TRUE(MakeEdit(path, kStereo16, 64000, 64000)); // 2 s at 8000 Hz
-    CloseAudioEngine();
-    AudioEngine().audioEnabled = true;
     AudioEngine().playbackDevice = std::make_unique<LatentDevice>(0.25); // 2000 frames
     MeterCountingShell shell;
     InstallAudioShell(&shell);
@@ -487,10 +386,7 @@ TEST(LatencyTest, CueAndMetersFollowWhatIsHeard)
         SCOPED_TRACE(c.reverse);
         shell.readings = 0;
         AudioStream stream(2, false, false, 0);
-        ASSERT_EQ(ManagerSetEdit(stream, path), 0);
-        stream.reverse = c.reverse;
-        stream.reader->SetCursor(c.from, false);
-        ASSERT_EQ(stream.Play(), 0);
+        Start(stream, c.from, c.reverse);
         SoundDevice& device = *AudioEngine().playbackDevice;
         for (int ms = 0; ms < 600; ++ms) {
             ServiceAudio(false);
@@ -519,15 +415,7 @@ TEST(LatencyTest, CueAndMetersFollowWhatIsHeard)
         }
         EXPECT_EQ(stream.reader->cursor, c.reverse ? 0u : 64000u);
     }
-    InstallAudioShell(nullptr);
-    CloseAudioEngine();
 }
-
-} // namespace
-} // namespace tandrel::test
-
-namespace tandrel::test {
-namespace {
 
 /** Counts what the service loop asks of the shell. */
 struct ServiceShell : AudioShell
@@ -539,11 +427,8 @@ struct ServiceShell : AudioShell
     void AdvanceFaderMoves() override { ++faderSteps; }
 };
 
-TEST(ServiceLoopTest, StepsRunByStateAndScrubKeysAreServiced)
+TEST_F(StreamTest, ServiceStepsRunByStateAndScrubKeysAreServiced)
 {
-    TempDir dir;
-    setenv("HOME", dir.Path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir.Path() / "config").c_str(), 1);
     ASSERT_TRUE(MakeEdit(dir.File("show.kdw"), kStereo16, 64000, 64000));
     AudioEngine().audioEnabled = false; // the logic alone, no device
     ServiceShell shell;
@@ -585,7 +470,6 @@ TEST(ServiceLoopTest, StepsRunByStateAndScrubKeysAreServiced)
         stream.Stop(false);
     }
     Transport() = TransportState{};
-    InstallAudioShell(nullptr);
     AudioEngine().audioEnabled = true;
 }
 
